@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+namespace vorsa {
+
+// Reads one value of a Windows-style INI file, as the Windows profile functions
+// do: section and key compare ignoring case, the first match wins, blanks
+// around key and value are trimmed, matching quotes around the value are
+// removed, ";" lines are comments, at most 511 characters come back. Returns
+// the default when the key (or the file) is missing, "" when it is present with
+// an empty value. The file is read as Windows-1252.
+QString IniLesen(const QString& section, const QString& key, const QString& file,
+                 const QString& defaultValue);
+
+// Writes one value: replaces it in place, or appends the key at the end of its
+// section, or appends the section at the end of the file. Every other line stays
+// byte for byte; the file keeps its line endings (a new file gets CR LF). The
+// write goes to a temporary file in the same folder that is renamed over the
+// file. Failures are not reported, like the profile function's.
+void IniSchreiben(const QString& section, const QString& key, const QString& file,
+                  const QString& value);
+
+} // namespace vorsa

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+namespace vorsa {
+
+// The call log, which is also the call journal. Every line is appended with
+// its own open, one write and close (Windows-1252, CR LF), so other programs
+// can copy or read the file between lines.
+class CallLog {
+public:
+    explicit CallLog(QString path = {}) : m_path(std::move(path)) {}
+    void setPath(const QString& path) { m_path = path; }
+    const QString& path() const { return m_path; }
+
+    // WriteLog: appends one line. Fails with 75 when the file cannot be written.
+    void WriteLog(const QString& line) const;
+
+    // Calls `entry` with the message (without "*D*") of every journal entry that
+    // the filter selects ("" all, else a date dd.mm.yyyy), in file order. A
+    // missing or unreadable log fails with 53 before the first entry.
+    void readJournal(const QString& filter, const std::function<void(const QString&)>& entry) const;
+
+private:
+    QString m_path;
+};
+
+} // namespace vorsa

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that the build, the programs and the tests need.
+# Run as root (or through sudo). Packages already there are left alone.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake g++ make pkg-config ninja-build
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc
+  # programs and tests
+  sqlite3 postgresql xvfb xauth procps
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
