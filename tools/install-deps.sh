@@ -10,6 +10,9 @@ packages=(
   libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc
   # programs and tests
   sqlite3 postgresql xvfb xauth procps
+  # telephony lines (SIP, CAPI), their test peers and the fuzzers
+  libsofia-sip-ua-dev libsofia-sip-ua-glib-dev libphonenumber-dev libcapi20-dev
+  sip-tester kamailio clang
 )
 
 missing=()
@@ -20,6 +23,8 @@ if ((${#missing[@]})); then
   SUDO=""
   [ "$(id -u)" -eq 0 ] || SUDO="sudo"
   export DEBIAN_FRONTEND=noninteractive
+  # The tests start their own registrar on loopback; the system one stays off.
+  [ -e /etc/systemd/system/kamailio.service ] || $SUDO ln -s /dev/null /etc/systemd/system/kamailio.service
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
