@@ -1,11 +1,12 @@
 #include "phoneline.h"
+#include "simline.h"
 
 namespace vorsa {
 
 std::unique_ptr<IPhoneLine> createBuiltinLine(const QString& kind, const LineContext& context)
 {
-    Q_UNUSED(kind);
-    Q_UNUSED(context);
+    if (kind.compare(QLatin1String("SIM"), Qt::CaseInsensitive) == 0)
+        return std::make_unique<SimLine>(context.programDir);
     return std::make_unique<NullLine>();
 }
 

@@ -1,0 +1,113 @@
+#include "simline.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+
+namespace vorsa {
+
+namespace {
+const char* const BufferProperty = "vorsaSimBuffer";
+}
+
+SimLine::SimLine(const QString& programDir, QObject* parent)
+    : IPhoneLine(parent), m_path(QDir(programDir).absoluteFilePath(socketName()))
+{
+}
+
+SimLine::~SimLine()
+{
+    if (m_server)
+        m_server->close();  // removes the socket file
+}
+
+bool SimLine::startCAPI()
+{
+    if (!m_server) {
+        m_server = new QLocalServer(this);
+        m_server->setSocketOptions(QLocalServer::UserAccessOption);
+        // A socket file left behind by a server that ended without closing it
+        // goes; one that another running server answers on stays its own.
+        if (QFileInfo::exists(m_path)) {
+            QLocalSocket probe;
+            probe.connectToServer(m_path);
+            if (probe.waitForConnected(200)) {
+                probe.abort();
+                delete m_server;
+                m_server = nullptr;
+                return false;
+            }
+            QLocalServer::removeServer(m_path);
+        }
+        if (!m_server->listen(m_path)) {
+            delete m_server;
+            m_server = nullptr;
+            return false;
+        }
+        connect(m_server, &QLocalServer::newConnection, this, &SimLine::acceptSenders);
+    }
+    m_started = true;
+    if (!m_waiting.isEmpty())
+        QMetaObject::invokeMethod(this, &SimLine::deliverWaiting, Qt::QueuedConnection);
+    return true;
+}
+
+void SimLine::stopCAPI() { m_started = false; }
+
+void SimLine::acceptSenders()
+{
+    while (QLocalSocket* sender = m_server->nextPendingConnection()) {
+        connect(sender, &QLocalSocket::readyRead, this, [this, sender] { readFrom(sender, false); });
+        connect(sender, &QLocalSocket::disconnected, this, [this, sender] {
+            readFrom(sender, true);
+            sender->deleteLater();
+        });
+        if (sender->bytesAvailable() > 0)
+            readFrom(sender, false);
+    }
+}
+
+void SimLine::readFrom(QLocalSocket* sender, bool finished)
+{
+    QByteArray buffer = sender->property(BufferProperty).toByteArray() + sender->readAll();
+    qsizetype end;
+    while ((end = buffer.indexOf('\n')) >= 0) {
+        takeLine(buffer.left(end));
+        buffer.remove(0, end + 1);
+    }
+    if (finished) {
+        takeLine(buffer);  // a last line without LF
+        buffer.clear();
+    } else if (buffer.size() > MaxLineBytes) {
+        buffer.clear();
+        sender->abort();
+    }
+    sender->setProperty(BufferProperty, buffer);
+}
+
+void SimLine::takeLine(QByteArray line)
+{
+    if (line.endsWith('\r'))
+        line.chop(1);
+    const QString text = QString::fromUtf8(line);
+    const qsizetype separator = text.indexOf(QLatin1Char(';'));
+    if (separator < 0)
+        return;  // not a call
+    const QString called = text.left(separator);
+    const QString calling = text.mid(separator + 1);
+    if (m_started && m_waiting.isEmpty())
+        emit IncomingCall(called, calling, QString());
+    else
+        m_waiting.append({called, calling});
+}
+
+void SimLine::deliverWaiting()
+{
+    while (m_started && !m_waiting.isEmpty()) {
+        const auto call = m_waiting.takeFirst();
+        emit IncomingCall(call.first, call.second, QString());
+    }
+}
+
+} // namespace vorsa

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "phoneline.h"
+
+#include <QList>
+#include <QPair>
+#include <QString>
+
+class QLocalServer;
+class QLocalSocket;
+
+namespace vorsa {
+
+// The simulated line: calls come from other processes through the Unix domain
+// socket "VorsaSrv.sim" in the program folder, one call per line,
+// "called;calling" (LF or CR LF). The socket listens from the first start until
+// the line is destroyed, so calls sent while the line is stopped (the restart
+// tick) wait and are delivered after the next start.
+class SimLine : public IPhoneLine {
+    Q_OBJECT
+public:
+    explicit SimLine(const QString& programDir, QObject* parent = nullptr);
+    ~SimLine() override;
+
+    static QString socketName() { return QStringLiteral("VorsaSrv.sim"); }
+    // The full path of the socket.
+    const QString& socketPath() const { return m_path; }
+    bool isStarted() const { return m_started; }
+    // Most bytes of one unfinished line; a sender that exceeds it is dropped.
+    static constexpr qint64 MaxLineBytes = 4096;
+
+    bool startCAPI() override;
+    void stopCAPI() override;
+    QString capiVersion() const override { return QStringLiteral("2.0"); }
+    QString capiRelease() const override { return QStringLiteral("sim"); }
+    QString cardMaker() const override { return QStringLiteral("Vorsa SIM"); }
+    QString serialNumber() const override { return QStringLiteral("0"); }
+    int dtmfSupport(qint16) override { return 1; }
+
+private:
+    void acceptSenders();
+    void readFrom(QLocalSocket* sender, bool finished);
+    void takeLine(QByteArray line);
+    void deliverWaiting();
+
+    QString m_path;
+    QLocalServer* m_server = nullptr;
+    bool m_started = false;
+    QList<QPair<QString, QString>> m_waiting;  // calls read while stopped
+};
+
+} // namespace vorsa
