@@ -1,0 +1,94 @@
+// Sends one call to the simulated line of a running server: the line
+// "called;calling" on the socket "VorsaSrv.sim" in the server's folder.
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QLocalSocket>
+#include <cstdio>
+
+namespace {
+
+constexpr int TimeoutMs = 3000;
+
+int fail(const QString& text, int code = 1)
+{
+    const QByteArray bytes = text.toLocal8Bit() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    return code;
+}
+
+bool hasLineBreak(const QString& text)
+{
+    return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
+}
+
+QString reason(const QLocalSocket& socket)
+{
+    switch (socket.error()) {
+    case QLocalSocket::ServerNotFoundError:
+        return QStringLiteral("es gibt dort keinen Socket");
+    case QLocalSocket::ConnectionRefusedError:
+        return QStringLiteral("niemand nimmt die Verbindung an");
+    case QLocalSocket::SocketAccessError:
+        return QStringLiteral("Zugriff verweigert");
+    case QLocalSocket::SocketTimeoutError:
+        return QStringLiteral("Zeitüberschreitung");
+    default:
+        return socket.errorString();
+    }
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vorsa-call"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Meldet einen Anruf an die simulierte Leitung eines laufenden VorsaSrv."));
+    parser.addHelpOption();
+    const QCommandLineOption dirOption(
+        QStringLiteral("dir"),
+        QStringLiteral("Programmordner des Servers (Vorgabe: der aktuelle Ordner)."),
+        QStringLiteral("DIR"));
+    parser.addOption(dirOption);
+    parser.addPositionalArgument(QStringLiteral("CALLED"),
+                                 QStringLiteral("Die angerufene eigene Nummer (MSN)."));
+    parser.addPositionalArgument(QStringLiteral("CALLING"),
+                                 QStringLiteral("Die Nummer des Anrufers, z. B. 0987612345 oder (hidden)."));
+    parser.process(app);
+
+    const QStringList args = parser.positionalArguments();
+    if (args.size() != 2)
+        return fail(QStringLiteral("Aufruf: vorsa-call [--dir DIR] CALLED CALLING"), 2);
+    const QString& called = args.at(0);
+    const QString& calling = args.at(1);
+    if (called.contains(QLatin1Char(';')) || hasLineBreak(called) || hasLineBreak(calling))
+        return fail(QStringLiteral("Die angerufene Nummer darf kein \";\" und keine der beiden "
+                                   "Nummern einen Zeilenumbruch enthalten."),
+                    2);
+
+    const QString dir = parser.isSet(dirOption) ? parser.value(dirOption) : QDir::currentPath();
+    const QString path = QDir(dir).absoluteFilePath(QStringLiteral("VorsaSrv.sim"));
+
+    QLocalSocket socket;
+    socket.connectToServer(path, QIODevice::WriteOnly);
+    if (!socket.waitForConnected(TimeoutMs))
+        return fail(QStringLiteral("Keine Verbindung zur simulierten Leitung \"%1\": %2. "
+                                   "Läuft VorsaSrv mit Line=SIM in diesem Ordner?")
+                        .arg(QDir::toNativeSeparators(path), reason(socket)));
+
+    socket.write((called + QLatin1Char(';') + calling + QLatin1Char('\n')).toUtf8());
+    while (socket.bytesToWrite() > 0) {
+        if (!socket.waitForBytesWritten(TimeoutMs))
+            return fail(QStringLiteral("Der Anruf konnte nicht gesendet werden: %1")
+                            .arg(reason(socket)));
+    }
+    socket.disconnectFromServer();
+    if (socket.state() != QLocalSocket::UnconnectedState)
+        socket.waitForDisconnected(TimeoutMs);
+    return 0;
+}
