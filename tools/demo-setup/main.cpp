@@ -1,0 +1,89 @@
+// Prepares a demo folder for the server: INI file with a lookup query on the
+// number index, data-link file, and a SQLite database with generated customers.
+// Usage: vorsa-demo-setup --dir DIR [--customers N]
+#include "ini.h"
+#include "sampledata.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTextStream>
+#include <cstdio>
+
+using namespace vorsa;
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    QString dir;
+    int customers = 300;
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--dir") && i + 1 < args.size())
+            dir = args[++i];
+        else if (args[i] == QLatin1String("--customers") && i + 1 < args.size())
+            customers = args[++i].toInt();
+    }
+    if (dir.isEmpty()) {
+        std::fprintf(stderr, "Aufruf: vorsa-demo-setup --dir ORDNER [--customers N]\n");
+        return 2;
+    }
+    QDir().mkpath(dir);
+    dir = QDir(dir).absolutePath();
+    const QString ini = dir + QStringLiteral("/VorsaSrv.INI");
+    const QString udl = dir + QStringLiteral("/udlVorsa.UDL");
+    const QString database = dir + QStringLiteral("/vorsa.db");
+    if (QFile::exists(database)) {
+        std::printf("Demo-Ordner %s ist schon eingerichtet.\n", qPrintable(dir));
+        return 0;
+    }
+
+    sampledata::writeSqliteUdl(udl, QStringLiteral("vorsa.db"));
+    QStringList numbers;
+    try {
+        numbers = sampledata::generateServerDatabase(udl, customers);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "Demo-Datenbank konnte nicht angelegt werden: %s\n", e.what());
+        return 1;
+    }
+
+    const QString t = QStringLiteral("Table");
+    IniSchreiben(t, QStringLiteral("SQL1.1"), ini,
+                 QStringLiteral("SELECT Name2 AS Name, Straße AS Strasse, Ort, TelefonNr AS Nr FROM TTelefonNr"));
+    IniSchreiben(t, QStringLiteral("SQL1.2"), ini, QStringLiteral("WHERE TelefonNr LIKE '/*CallingNr*/'"));
+    IniSchreiben(t, QStringLiteral("Name"), ini, QStringLiteral("TTelefonNr"));
+    IniSchreiben(t, QStringLiteral("Icon"), ini, QString());
+    struct F {
+        const char *name, *header, *width, *format;
+    };
+    const F fields[] = {{"Datum", "Datum", "1500", "hh:mm  dd.mm.yy"}, {"Anrufer", "Anrufer", "1800", ""},
+                        {"Name", "Name", "3000", ""},                  {"Strasse", "Straße", "2700", ""},
+                        {"Ort", "Ort", "1800", ""},                    {"Nr", "Nummer", "1800", ""},
+                        {"Versuche", "Versuche", "900", ""}};
+    int n = 0;
+    for (const F& f : fields) {
+        const QString s = QStringLiteral("Feld%1").arg(++n);
+        IniSchreiben(s, QStringLiteral("FieldName"), ini, QString::fromUtf8(f.name));
+        IniSchreiben(s, QStringLiteral("ColumnName"), ini, QString::fromUtf8(f.header));
+        IniSchreiben(s, QStringLiteral("ColumnWidth"), ini, QString::fromUtf8(f.width));
+        IniSchreiben(s, QStringLiteral("ColumnFormat"), ini, QString::fromUtf8(f.format));
+        IniSchreiben(s, QStringLiteral("ColumnVisible"), ini, QStringLiteral("1"));
+    }
+    IniSchreiben(QStringLiteral("Settings"), QStringLiteral("Line"), ini, QStringLiteral("SIM"));
+    IniSchreiben(QStringLiteral("Settings"), QStringLiteral("EigeneVorwahl"), ini, QStringLiteral("0521"));
+
+    // A few numbers the demo calls with: known customers, a direct-dial
+    // extension of a known number, and an unknown caller.
+    QFile calls(dir + QStringLiteral("/demo-calls.txt"));
+    if (calls.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        QTextStream out(&calls);
+        for (int i = 0; i < 5 && i * 37 < numbers.size(); ++i)
+            out << numbers[i * 37] << '\n';
+        if (!numbers.isEmpty())
+            out << numbers.first() << QStringLiteral("42") << '\n';
+        out << QStringLiteral("08912345678") << '\n' << QStringLiteral("(hidden)") << '\n';
+    }
+    std::printf("Demo-Ordner %s eingerichtet: %lld Rufnummern für %d Kunden.\n", qPrintable(dir),
+                qlonglong(numbers.size()), customers);
+    return 0;
+}
