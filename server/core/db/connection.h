@@ -2,6 +2,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <memory>
 
 namespace vorsa::db {
 
@@ -14,8 +15,23 @@ constexpr int adUseClient = 3;
 enum class CursorType { Static = 3 };
 enum class LockType { ReadOnly = 1, Optimistic = 3 };
 
+// ADO's numbers for misuse of a closed object or a missing current record.
+constexpr int adErrObjectClosed = 3704;     // the result set is closed
+constexpr int adErrNoCurrentRecord = 3021;  // BOF or EOF
+constexpr int adErrConnectionClosed = 3709; // no open connection for the operation
+constexpr int adErrFeatureNotAvailable = 3251;
+
+struct DataLink;
+namespace detail {
+struct ConnectionState;
+}
+
 // A database connection opened from a data-link file. Every failure is a
 // VbError (database errors carry the statement that failed, never a password).
+// SQLite files are opened with a busy timeout (a second process writing at the
+// same time is waited for) and the WAL journal; a missing SQLite file is an
+// error, never silently created. Closing the connection closes the result sets
+// still attached to it; detached ones (Recordset::disconnect) stay readable.
 class Connection {
 public:
     Connection();
@@ -27,14 +43,19 @@ public:
     int cursorLocation() const { return m_cursorLocation; }
 
     // connectionString: "File Name=" + path of a data-link file.
+    // Opening an open connection closes it first. user/password, when not
+    // empty, replace those of the data-link file.
     void open(const QString& connectionString, const QString& user = {},
               const QString& password = {});
+    // Opens what a data-link names (tests, tools).
+    void open(const DataLink& link);
     bool isOpen() const;
     int state() const { return isOpen() ? adStateOpen : adStateClosed; }
     void close();
 
     // Runs one statement without result. "DELETE * FROM t" is understood.
-    void execute(const QString& statement);
+    // Returns the number of rows affected (-1 when the driver cannot tell).
+    int execute(const QString& statement);
 
     void beginTrans();
     void commitTrans();
@@ -44,9 +65,14 @@ public:
     QSqlDatabase database() const;
     // "QSQLITE", "QPSQL", "QODBC" (empty while closed).
     QString driverName() const;
+    // The database as messages name it (path or host/database; never the password).
+    QString description() const;
 
 private:
-    QString m_name;  // unique Qt connection name
+    friend class Recordset;
+    void requireOpen(const char* operation) const;
+
+    std::shared_ptr<detail::ConnectionState> m_state;  // shared with the attached result sets
     int m_cursorLocation = adUseClient;
 };
 

@@ -14,6 +14,14 @@ namespace vorsa::db {
 // record count is exact at once and the rows stay readable after the
 // connection is closed (disconnect). New rows are inserted at once (one INSERT
 // each, prepared once per column set).
+//
+// Closing the connection closes the result sets still attached to it; call
+// disconnect() first to keep the rows. Reading a closed result set raises
+// adErrObjectClosed, reading at EOF adErrNoCurrentRecord, a missing field
+// 3265. Column names come as the engine gives them (PostgreSQL folds unquoted
+// names to lower case), so look them up by name, which ignores case. Values
+// keep the driver's types (SQLite: qlonglong, double, QString; PostgreSQL
+// booleans as bool); a missing value is a null QVariant, distinct from "".
 class Recordset {
 public:
     Recordset();
@@ -36,6 +44,7 @@ public:
     bool bof() const;
     void moveFirst();
     void moveNext();
+    // 1-based position of the current row (recordCount() + 1 at EOF).
     int absolutePosition() const { return m_pos; }
 
     // Fields of the current row.
@@ -44,9 +53,17 @@ public:
     QVariant value(int index) const;             // null stays null
     QVariant value(const QString& name) const;   // ignoring case; missing: 3265
     bool hasField(const QString& name) const;
+    // Position of a field by name ignoring case, -1 when missing.
+    int fieldIndex(const QString& name) const;
+    // Any row without moving (a grid showing the rows); null when out of range.
+    QVariant valueAt(int row, int column) const;
 
     // Adding a row: addNew, setValue for each column, update (one INSERT into
-    // the table named after FROM). cancelUpdate drops the unsaved row.
+    // the table named after FROM; needs LockType::Optimistic and the
+    // connection). setValue of a column the table lacks raises 3265 and leaves
+    // the other values set. update saves the row at once and makes it the
+    // current row; a row the database refuses raises and is dropped.
+    // cancelUpdate drops the unsaved row. Editing existing rows is not offered.
     void addNew();
     void setValue(const QString& name, const QVariant& value);
     void update();

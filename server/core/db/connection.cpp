@@ -1,0 +1,252 @@
+#include "connection.h"
+
+#include "connectionstate.h"
+#include "udl.h"
+#include "vberror.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <atomic>
+
+namespace vorsa::db {
+
+namespace {
+
+// How long a statement waits for another process that holds the SQLite file
+// (an index build run from cron while the server serves calls).
+constexpr int sqliteBusyTimeoutMs = 10000;
+
+QString nextConnectionName()
+{
+    static std::atomic<quint64> counter{0};
+    return QStringLiteral("vorsa_db_%1").arg(++counter);
+}
+
+QString errorText(const QSqlError& error)
+{
+    QString text = error.databaseText().trimmed();
+    if (text.isEmpty()) {
+        text = error.driverText().trimmed();
+    }
+    return text;
+}
+
+void removeConnection(const QString& name)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        if (db.isValid()) {
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+} // namespace
+
+QString mapStatement(const QString& statement)
+{
+    static const QRegularExpression deleteStar(
+        QStringLiteral("^(\\s*)DELETE\\s*\\*\\s*FROM\\b"), QRegularExpression::CaseInsensitiveOption);
+    QString mapped = statement;
+    mapped.replace(deleteStar, QStringLiteral("\\1DELETE FROM"));
+    return mapped;
+}
+
+Connection::Connection() : m_state(std::make_shared<detail::ConnectionState>()) {}
+
+Connection::~Connection()
+{
+    try {
+        close();
+    } catch (...) {
+    }
+}
+
+void Connection::open(const QString& connectionString, const QString& user,
+                      const QString& password)
+{
+    close();
+    DataLink link = dataLinkFromConnectionString(connectionString);
+    if (!user.isEmpty()) {
+        link.user = user;
+    }
+    if (!password.isEmpty()) {
+        link.password = password;
+    }
+    open(link);
+}
+
+void Connection::open(const DataLink& link)
+{
+    close();
+    const QString description = link.description();
+    if (!QSqlDatabase::isDriverAvailable(link.driver)) {
+        throw VbError::database(
+            QStringLiteral("Der Datenbanktreiber %1 für \"%2\" ist nicht installiert")
+                .arg(link.driver, description));
+    }
+    if (link.driver == QLatin1String("QSQLITE") && !QFileInfo(link.databaseName).isFile()) {
+        throw VbError::database(
+            QStringLiteral("Die Datenbankdatei \"%1\" wurde nicht gefunden").arg(link.databaseName));
+    }
+
+    const QString name = nextConnectionName();
+    QString failure;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(link.driver, name);
+        db.setDatabaseName(link.databaseName);
+        if (link.driver == QLatin1String("QSQLITE")) {
+            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(sqliteBusyTimeoutMs));
+        } else {
+            if (!link.host.isEmpty()) {
+                db.setHostName(link.host);
+            }
+            if (link.port > 0) {
+                db.setPort(link.port);
+            }
+            db.setUserName(link.user);
+            db.setPassword(link.password);
+            if (link.driver == QLatin1String("QPSQL")) {
+                db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+            }
+        }
+        if (!db.open()) {
+            failure = errorText(db.lastError());
+        } else if (link.driver == QLatin1String("QSQLITE")) {
+            // WAL lets lookups read while an index build writes; it needs a
+            // writable folder, so a refusal keeps the default journal.
+            QSqlQuery pragma(db);
+            pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+            pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+        }
+    }
+    if (!failure.isNull()) {
+        removeConnection(name);
+        throw VbError::database(QStringLiteral("Die Datenbank \"%1\" konnte nicht geöffnet werden: %2")
+                                    .arg(description, failure));
+    }
+
+    m_state = std::make_shared<detail::ConnectionState>();
+    m_state->name = name;
+    m_state->driver = link.driver;
+    m_state->description = description;
+    m_state->open = true;
+}
+
+bool Connection::isOpen() const { return m_state && m_state->open; }
+
+void Connection::close()
+{
+    if (!isOpen()) {
+        return;
+    }
+    // Attached result sets let go of their driver objects first.
+    const QList<detail::ConnectionUser*> users = m_state->users;
+    for (detail::ConnectionUser* user : users) {
+        user->connectionClosing();
+    }
+    m_state->users.clear();
+    m_state->open = false;
+    removeConnection(m_state->name);
+}
+
+void Connection::requireOpen(const char* operation) const
+{
+    if (!isOpen()) {
+        throw VbError(adErrConnectionClosed,
+                      QStringLiteral("Die Verbindung ist geschlossen: %1 ist nicht möglich")
+                          .arg(QString::fromUtf8(operation)));
+    }
+}
+
+int Connection::execute(const QString& statement)
+{
+    requireOpen("Ausführen einer Anweisung");
+    const QString mapped = mapStatement(statement);
+    QSqlQuery query(database());
+    if (!query.exec(mapped)) {
+        throw VbError::database(
+            QStringLiteral("Die SQL-Anweisung konnte nicht ausgeführt werden: %1 [Anweisung: %2]")
+                .arg(errorText(query.lastError()), statement));
+    }
+    return query.numRowsAffected();
+}
+
+void Connection::beginTrans()
+{
+    requireOpen("BeginTrans");
+    bool ok = false;
+    QSqlDatabase db = database();
+    QString text;
+    if (m_state->driver == QLatin1String("QSQLITE")) {
+        // IMMEDIATE takes the write lock at once, so a concurrent writer makes
+        // this wait (busy timeout) instead of failing halfway through.
+        QSqlQuery query(db);
+        ok = query.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        text = errorText(query.lastError());
+    } else {
+        ok = db.transaction();
+        text = errorText(db.lastError());
+    }
+    if (!ok) {
+        throw VbError::database(
+            QStringLiteral("Die Transaktion konnte nicht begonnen werden: %1").arg(text));
+    }
+}
+
+void Connection::commitTrans()
+{
+    requireOpen("CommitTrans");
+    QSqlDatabase db = database();
+    bool ok = false;
+    QString text;
+    if (m_state->driver == QLatin1String("QSQLITE")) {
+        QSqlQuery query(db);
+        ok = query.exec(QStringLiteral("COMMIT"));
+        text = errorText(query.lastError());
+    } else {
+        ok = db.commit();
+        text = errorText(db.lastError());
+    }
+    if (!ok) {
+        throw VbError::database(
+            QStringLiteral("Die Transaktion konnte nicht abgeschlossen werden: %1").arg(text));
+    }
+}
+
+void Connection::rollbackTrans()
+{
+    requireOpen("RollbackTrans");
+    QSqlDatabase db = database();
+    bool ok = false;
+    QString text;
+    if (m_state->driver == QLatin1String("QSQLITE")) {
+        QSqlQuery query(db);
+        ok = query.exec(QStringLiteral("ROLLBACK"));
+        text = errorText(query.lastError());
+    } else {
+        ok = db.rollback();
+        text = errorText(db.lastError());
+    }
+    if (!ok) {
+        throw VbError::database(
+            QStringLiteral("Die Transaktion konnte nicht zurückgesetzt werden: %1").arg(text));
+    }
+}
+
+QSqlDatabase Connection::database() const
+{
+    if (!isOpen()) {
+        return {};
+    }
+    return QSqlDatabase::database(m_state->name, false);
+}
+
+QString Connection::driverName() const { return isOpen() ? m_state->driver : QString(); }
+
+QString Connection::description() const { return isOpen() ? m_state->description : QString(); }
+
+} // namespace vorsa::db

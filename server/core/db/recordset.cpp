@@ -1,0 +1,544 @@
+#include "recordset.h"
+
+#include "connectionstate.h"
+#include "vberror.h"
+
+#include <QHash>
+#include <QRegularExpression>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlIndex>
+#include <QSqlQuery>
+
+namespace vorsa::db {
+
+namespace {
+
+// Prepared INSERTs kept per result set (one per column set in use).
+constexpr int maxPreparedInserts = 8;
+
+QString sqlErrorText(const QSqlError& error)
+{
+    QString text = error.databaseText().trimmed();
+    if (text.isEmpty()) {
+        text = error.driverText().trimmed();
+    }
+    return text;
+}
+
+VbError closedError()
+{
+    return VbError(adErrObjectClosed,
+                   QStringLiteral("Der Vorgang ist für ein geschlossenes Objekt nicht zulässig"));
+}
+
+VbError noCurrentRecord()
+{
+    return VbError(adErrNoCurrentRecord,
+                   QStringLiteral("Entweder BOF oder EOF ist True, oder der aktuelle Datensatz "
+                                  "wurde gelöscht. Der angeforderte Vorgang benötigt einen "
+                                  "aktuellen Datensatz."));
+}
+
+VbError noConnection()
+{
+    return VbError(adErrConnectionClosed,
+                   QStringLiteral("Die Verbindung kann nicht verwendet werden, um diesen Vorgang "
+                                  "auszuführen. Sie ist entweder geschlossen oder in diesem "
+                                  "Zusammenhang ungültig."));
+}
+
+// The first table after FROM of a simple SELECT, as written (quotes kept);
+// empty when the statement has none (a join in parentheses, no FROM).
+QString tableOfStatement(const QString& statement)
+{
+    static const QRegularExpression from(
+        QStringLiteral("^\\s*SELECT\\b.*?\\bFROM\\s+("
+                       "(?:\"(?:[^\"]|\"\")+\"|\\[[^\\]]+\\]|`[^`]+`|[\\w$]+)"
+                       "(?:\\.(?:\"(?:[^\"]|\"\")+\"|\\[[^\\]]+\\]|`[^`]+`|[\\w$]+))?)"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption |
+            QRegularExpression::UseUnicodePropertiesOption);
+    const QRegularExpressionMatch m = from.match(statement);
+    return m.hasMatch() ? m.captured(1) : QString();
+}
+
+// Brackets and back quotes (of other dialects) become the driver's quoting.
+QString tableForDriver(const QString& table, const QSqlDriver* driver)
+{
+    QStringList parts;
+    static const QRegularExpression part(
+        QStringLiteral("\"(?:[^\"]|\"\")+\"|\\[[^\\]]+\\]|`[^`]+`|[^.]+"));
+    auto it = part.globalMatch(table);
+    while (it.hasNext()) {
+        const QString p = it.next().captured(0);
+        if (p.startsWith(QLatin1Char('[')) || p.startsWith(QLatin1Char('`'))) {
+            parts << driver->escapeIdentifier(p.mid(1, p.size() - 2), QSqlDriver::TableName);
+        } else {
+            parts << p;
+        }
+    }
+    return parts.join(QLatin1Char('.'));
+}
+
+bool isIntegerType(QMetaType type)
+{
+    switch (type.id()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Yes/no values are integers 0/1 on SQLite and booleans on PostgreSQL;
+// callers pass either.
+QVariant coerced(const QVariant& value, QMetaType columnType)
+{
+    if (!value.isValid() || value.isNull()) {
+        return QVariant(columnType.isValid() ? columnType : QMetaType::fromType<QString>());
+    }
+    if (columnType.id() == QMetaType::Bool && value.metaType().id() != QMetaType::Bool) {
+        if (isIntegerType(value.metaType()) || value.metaType().id() == QMetaType::Double) {
+            return QVariant(value.toDouble() != 0.0);
+        }
+        const QString text = value.toString().trimmed().toLower();
+        static const QStringList no = {QString(), QStringLiteral("0"), QStringLiteral("false"),
+                                       QStringLiteral("falsch"), QStringLiteral("nein"),
+                                       QStringLiteral("no")};
+        return QVariant(!no.contains(text));
+    }
+    if (isIntegerType(columnType) && value.metaType().id() == QMetaType::Bool) {
+        return QVariant(value.toBool() ? 1 : 0);
+    }
+    return value;
+}
+
+} // namespace
+
+struct Recordset::Impl : detail::ConnectionUser {
+    explicit Impl(Recordset* o) : owner(o) {}
+    ~Impl() override { detachFromConnection(); }
+
+    Recordset* owner;
+    std::shared_ptr<detail::ConnectionState> connection;  // null when detached
+    QString statement;
+    LockType lock = LockType::ReadOnly;
+
+    QStringList names;
+    QHash<QString, int> byName;  // lower-case name -> position
+    QVector<QVector<QVariant>> rows;
+
+    // The table that takes new rows, read at the first addNew.
+    bool tableRead = false;
+    QString table;           // as the INSERT names it
+    QSqlRecord tableRecord;  // its columns
+    QHash<QString, int> tableByName;
+    QString primaryKey;
+    QHash<QString, QSqlQuery> inserts;  // prepared, per column set
+
+    bool adding = false;
+    QStringList pendingColumns;  // real column names in the order set
+    QVector<QVariant> pendingValues;
+
+    void connectionClosing() override
+    {
+        // The connection takes the result set with it, as it would on Windows.
+        inserts.clear();
+        connection.reset();
+        clearRows();
+        owner->m_open = false;
+    }
+
+    void detachFromConnection()
+    {
+        inserts.clear();
+        if (connection) {
+            connection->detach(this);
+            connection.reset();
+        }
+    }
+
+    void clearRows()
+    {
+        names.clear();
+        byName.clear();
+        rows.clear();
+        adding = false;
+        pendingColumns.clear();
+        pendingValues.clear();
+        tableRead = false;
+        tableRecord = QSqlRecord();
+        tableByName.clear();
+    }
+
+    QSqlDatabase database() const
+    {
+        if (!connection || !connection->open) {
+            throw noConnection();
+        }
+        return QSqlDatabase::database(connection->name, false);
+    }
+
+    void fetch()
+    {
+        QSqlDatabase db = database();
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        const QString mapped = mapStatement(statement);
+        if (!query.exec(mapped)) {
+            throw VbError::database(
+                QStringLiteral("Die Abfrage konnte nicht ausgeführt werden: %1 [Anweisung: %2]")
+                    .arg(sqlErrorText(query.lastError()), statement));
+        }
+        names.clear();
+        byName.clear();
+        rows.clear();
+        const QSqlRecord layout = query.record();
+        const int count = layout.count();
+        for (int i = 0; i < count; ++i) {
+            names << layout.fieldName(i);
+            byName.insert(names.last().toLower(), i);
+        }
+        if (query.isSelect()) {
+            while (query.next()) {
+                QVector<QVariant> row(count);
+                for (int i = 0; i < count; ++i) {
+                    row[i] = query.value(i);
+                }
+                rows.append(std::move(row));
+            }
+            if (query.lastError().isValid()) {
+                throw VbError::database(
+                    QStringLiteral("Die Abfrage konnte nicht gelesen werden: %1 [Anweisung: %2]")
+                        .arg(sqlErrorText(query.lastError()), statement));
+            }
+        }
+    }
+
+    void readTable()
+    {
+        if (tableRead) {
+            return;
+        }
+        QSqlDatabase db = database();
+        const QString written = tableOfStatement(mapStatement(statement));
+        if (written.isEmpty()) {
+            throw VbError(adErrFeatureNotAvailable,
+                          QStringLiteral("Neue Datensätze sind nur für Abfragen einer einzelnen "
+                                         "Tabelle möglich [Anweisung: %1]")
+                              .arg(statement));
+        }
+        table = tableForDriver(written, db.driver());
+        tableRecord = db.record(table);
+        if (tableRecord.isEmpty()) {
+            throw VbError::database(
+                QStringLiteral("Die Tabelle \"%1\" für neue Datensätze wurde nicht gefunden "
+                               "[Anweisung: %2]")
+                    .arg(written, statement));
+        }
+        tableByName.clear();
+        for (int i = 0; i < tableRecord.count(); ++i) {
+            tableByName.insert(tableRecord.fieldName(i).toLower(), i);
+        }
+        const QSqlIndex key = db.primaryIndex(table);
+        primaryKey = key.count() == 1 ? key.fieldName(0) : QString();
+        tableRead = true;
+    }
+
+    void insertPending()
+    {
+        QSqlDatabase db = database();
+        const QString key = pendingColumns.join(QChar(0x1f));
+        auto it = inserts.find(key);
+        QString text;
+        if (it == inserts.end()) {
+            QStringList quoted;
+            QStringList marks;
+            for (const QString& column : pendingColumns) {
+                quoted << db.driver()->escapeIdentifier(column, QSqlDriver::FieldName);
+                marks << QStringLiteral("?");
+            }
+            text = pendingColumns.isEmpty()
+                       ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+                       : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                             .arg(table, quoted.join(QStringLiteral(", ")),
+                                  marks.join(QStringLiteral(", ")));
+            if (inserts.size() >= maxPreparedInserts) {
+                inserts.clear();
+            }
+            QSqlQuery prepared(db);
+            if (!prepared.prepare(text)) {
+                throw VbError::database(
+                    QStringLiteral("Der Datensatz konnte nicht gespeichert werden: %1 [Anweisung: %2]")
+                        .arg(sqlErrorText(prepared.lastError()), text));
+            }
+            it = inserts.insert(key, prepared);
+        }
+        QSqlQuery& insert = it.value();
+        for (int i = 0; i < pendingValues.size(); ++i) {
+            insert.bindValue(i, pendingValues.at(i));
+        }
+        if (!insert.exec()) {
+            const QString failure = sqlErrorText(insert.lastError());
+            text = insert.lastQuery();
+            inserts.erase(it);
+            throw VbError::database(
+                QStringLiteral("Der Datensatz konnte nicht gespeichert werden: %1 [Anweisung: %2]")
+                    .arg(failure, text));
+        }
+        const QVariant id = primaryKey.isEmpty() ? QVariant() : insert.lastInsertId();
+        insert.finish();
+
+        // The saved row becomes part of the result set.
+        QVector<QVariant> row(names.size());
+        for (int c = 0; c < pendingColumns.size(); ++c) {
+            const int pos = byName.value(pendingColumns.at(c).toLower(), -1);
+            if (pos >= 0) {
+                row[pos] = pendingValues.at(c);
+            }
+        }
+        const int keyPos = primaryKey.isEmpty() ? -1 : byName.value(primaryKey.toLower(), -1);
+        if (keyPos >= 0 && id.isValid() && !pendingColumns.contains(primaryKey)) {
+            row[keyPos] = id;
+        }
+        rows.append(std::move(row));
+    }
+};
+
+Recordset::Recordset() : d(std::make_unique<Impl>(this)) {}
+
+Recordset::~Recordset() = default;
+
+void Recordset::open(const QString& statement, Connection& connection, CursorType cursor,
+                     LockType lock)
+{
+    Q_UNUSED(cursor);
+    if (m_open) {
+        close();
+    }
+    if (!connection.isOpen()) {
+        throw noConnection();
+    }
+    d->clearRows();
+    d->statement = statement;
+    d->lock = lock;
+    d->connection = connection.m_state;
+    d->connection->attach(d.get());
+    try {
+        d->fetch();
+    } catch (...) {
+        d->detachFromConnection();
+        d->clearRows();
+        throw;
+    }
+    m_open = true;
+    m_pos = 1;
+}
+
+void Recordset::close()
+{
+    d->detachFromConnection();
+    d->clearRows();
+    m_open = false;
+    m_pos = 0;
+}
+
+void Recordset::disconnect()
+{
+    if (!m_open) {
+        throw closedError();
+    }
+    d->detachFromConnection();
+}
+
+void Recordset::requery()
+{
+    if (!m_open) {
+        throw closedError();
+    }
+    d->adding = false;
+    d->pendingColumns.clear();
+    d->pendingValues.clear();
+    d->fetch();
+    m_pos = 1;
+}
+
+int Recordset::recordCount() const
+{
+    if (!m_open) {
+        throw closedError();
+    }
+    return int(d->rows.size());
+}
+
+bool Recordset::eof() const
+{
+    if (!m_open) {
+        throw closedError();
+    }
+    return m_pos > d->rows.size();
+}
+
+bool Recordset::bof() const
+{
+    if (!m_open) {
+        throw closedError();
+    }
+    return d->rows.isEmpty() || m_pos < 1;
+}
+
+void Recordset::moveFirst()
+{
+    if (!m_open) {
+        throw closedError();
+    }
+    d->adding = false;
+    m_pos = 1;
+}
+
+void Recordset::moveNext()
+{
+    if (!m_open) {
+        throw closedError();
+    }
+    if (m_pos > d->rows.size()) {
+        throw noCurrentRecord();
+    }
+    d->adding = false;
+    ++m_pos;
+}
+
+int Recordset::fieldCount() const { return m_open ? int(d->names.size()) : 0; }
+
+QString Recordset::fieldName(int index) const
+{
+    if (index < 0 || index >= fieldCount()) {
+        throw VbError::itemNotFound(QString::number(index));
+    }
+    return d->names.at(index);
+}
+
+QVariant Recordset::value(int index) const
+{
+    if (!m_open) {
+        throw closedError();
+    }
+    if (index < 0 || index >= d->names.size()) {
+        throw VbError::itemNotFound(QString::number(index));
+    }
+    if (m_pos < 1 || m_pos > d->rows.size()) {
+        throw noCurrentRecord();
+    }
+    return d->rows.at(m_pos - 1).at(index);
+}
+
+QVariant Recordset::value(const QString& name) const
+{
+    if (!m_open) {
+        throw closedError();
+    }
+    const int index = fieldIndex(name);
+    if (index < 0) {
+        throw VbError::itemNotFound(name);
+    }
+    return value(index);
+}
+
+bool Recordset::hasField(const QString& name) const { return fieldIndex(name) >= 0; }
+
+int Recordset::fieldIndex(const QString& name) const
+{
+    if (!m_open) {
+        return -1;
+    }
+    return d->byName.value(name.toLower(), -1);
+}
+
+QVariant Recordset::valueAt(int row, int column) const
+{
+    if (!m_open || row < 0 || row >= d->rows.size() || column < 0 || column >= d->names.size()) {
+        return {};
+    }
+    return d->rows.at(row).at(column);
+}
+
+void Recordset::addNew()
+{
+    if (!m_open) {
+        throw closedError();
+    }
+    if (d->lock == LockType::ReadOnly) {
+        throw VbError(adErrFeatureNotAvailable,
+                      QStringLiteral("Das aktuelle Recordset unterstützt keine Aktualisierung. "
+                                     "Dies ist möglicherweise eine Einschränkung des Providers "
+                                     "oder des gewählten Sperrtyps."));
+    }
+    d->readTable();
+    d->adding = true;
+    d->pendingColumns.clear();
+    d->pendingValues.clear();
+}
+
+void Recordset::setValue(const QString& name, const QVariant& value)
+{
+    if (!m_open) {
+        throw closedError();
+    }
+    if (!d->adding) {
+        throw VbError(adErrFeatureNotAvailable,
+                      QStringLiteral("Bestehende Datensätze können nicht geändert werden; "
+                                     "erst AddNew aufrufen (Feld %1)")
+                          .arg(name));
+    }
+    const int column = d->tableByName.value(name.toLower(), -1);
+    if (column < 0) {
+        throw VbError::itemNotFound(name);
+    }
+    const QSqlField field = d->tableRecord.field(column);
+    const QVariant stored = coerced(value, field.metaType());
+    const qsizetype already = d->pendingColumns.indexOf(field.name());
+    if (already >= 0) {
+        d->pendingValues[already] = stored;
+    } else {
+        d->pendingColumns << field.name();
+        d->pendingValues << stored;
+    }
+}
+
+void Recordset::update()
+{
+    if (!m_open) {
+        throw closedError();
+    }
+    if (!d->adding) {
+        return;
+    }
+    d->adding = false;
+    try {
+        d->insertPending();
+    } catch (...) {
+        d->pendingColumns.clear();
+        d->pendingValues.clear();
+        throw;
+    }
+    d->pendingColumns.clear();
+    d->pendingValues.clear();
+    m_pos = int(d->rows.size());
+}
+
+void Recordset::cancelUpdate()
+{
+    d->adding = false;
+    d->pendingColumns.clear();
+    d->pendingValues.clear();
+}
+
+} // namespace vorsa::db
