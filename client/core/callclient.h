@@ -1,0 +1,140 @@
+#pragma once
+
+#include "calllistmodel.h"
+#include "clientsettings.h"
+#include "clock.h"
+#include "externprogram.h"
+#include "fielddefinitions.h"
+#include "foreground.h"
+#include "receivebuffer.h"
+
+#include <QObject>
+#include <QTcpSocket>
+#include <functional>
+
+namespace vorsa {
+
+class IDesktop;
+class IIconList;
+class IReporter;
+class IWindowStacking;
+
+// The logic of the client window frmPeerA: start-up and close, the connection
+// to the call server, the received lines, the call list and the menu commands.
+// The window only shows what this class holds and forwards the user's actions.
+class CallClient : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString txtOutput READ txtOutput NOTIFY txtOutputChanged)
+    Q_PROPERTY(QString statusText READ statusText NOTIFY statusTextChanged)
+public:
+    // The enabled and checked states of the menus.
+    struct Menus {
+        bool verbindenEnabled = true;
+        bool aktualisierenEnabled = true;
+        bool immerImVordergrundChecked = false;
+        bool beiAnrufInVordergrundChecked = false;
+        bool operator==(const Menus&) const = default;
+    };
+
+    // At most this many received lines are handled per turn of the event loop,
+    // so that a long replay never blocks the window.
+    static constexpr int DefaultSliceLines = 2000;
+    // An unfinished line longer than this closes the connection.
+    static constexpr qsizetype MaxUnfinishedLine = 1 << 20;
+
+    CallClient(QString programDir, IReporter& reporter, IDesktop& desktop, IWindowStacking& window,
+               IIconList& icons, QObject* parent = nullptr);
+    ~CallClient() override;
+
+    void setClock(Clock clock) { m_clock = std::move(clock); }
+    void setLocalHostName(const QString& name) { m_localHostName = name; }
+    void setSliceLines(int lines) { m_sliceLines = qMax(1, lines); }
+
+    // Form_Load: `restorePlacement` restores the window placement first; its
+    // failure is reported as "[Form_Load]" and ends the load.
+    void Form_Load(const std::function<void()>& restorePlacement = {});
+    // Form_Unload: stops the on-call period, saves the placement, the
+    // foreground options and the column layout (`columns` as the list shows
+    // them now), releases the definitions and closes the connection.
+    void Form_Unload(const std::function<void()>& savePlacement,
+                     const QList<FieldDefinitions::Column>& columns);
+
+    void mnuVerbinden_Click();
+    void mnuHeute_Click();
+    void mnuAlles_Click();
+    void mnuLeeren_Click();
+    void mnuImmerImVordergrund_Click();
+    void mnuBeiAnrufInVordergrund_Click();
+    // Row clicked: the cells of the row joined by ", " into txtOutput.
+    void ListView1_ItemClick(int row);
+    // Row double-clicked (-1: none selected): starts the external program
+    // with the row's value of the configured field.
+    void ListView1_DblClick(int row);
+    // The value a double-click on the row hands to the external program ("" none).
+    QString doubleClickValue(int row) const;
+
+    const ClientSettings& settings() const { return m_settings; }
+    const FieldDefinitions& fields() const { return m_fields; }
+    CallListModel& model() { return m_model; }
+    const CallListModel& model() const { return m_model; }
+    Foreground& foreground() { return m_foreground; }
+    const ExternProgram& externProgram() const { return m_extern; }
+    int iconCount() const { return m_iconCount; }
+    int currentIcon() const { return m_currentIcon; }
+    QString txtOutput() const { return m_txtOutput; }
+    QString statusText() const { return m_statusText; }
+    Menus menus() const;
+    QAbstractSocket::SocketState socketState() const { return m_socket.state(); }
+    // Received lines not yet handled.
+    qsizetype pendingLines() const { return m_buffer.pendingLines(); }
+
+signals:
+    void txtOutputChanged(const QString& text);
+    void statusTextChanged(const QString& text);
+    void menusChanged();
+    // A data arrival has been handled to its end (all complete lines are rows).
+    void arrivalHandled();
+    // The connection to the server is established.
+    void connected();
+
+private:
+    void Winsock1_Connect();
+    void Winsock1_DataArrival();
+    void Winsock1_Close();
+    void Winsock1_Error(QAbstractSocket::SocketError error);
+    void handleBuffer();
+    void handleLine(const QString& line);
+    void send(const QString& text);
+    void ListView1Aufbauen();
+    void setTxtOutput(const QString& text);
+    void setMenus(bool verbinden, bool aktualisieren);
+
+    QString m_programDir;
+    IReporter& m_reporter;
+    IDesktop& m_desktop;
+    IIconList& m_icons;
+    Clock m_clock = systemClock();
+    QString m_localHostName;
+
+    ClientSettings m_settings;
+    FieldDefinitions m_fields;
+    CallListModel m_model;
+    ExternProgram m_extern;
+    Foreground m_foreground;
+    int m_iconCount = 0;
+    int m_currentIcon = 0;
+    QString m_txtOutput;
+    QString m_statusText;
+    bool m_verbindenEnabled = true;
+    bool m_aktualisierenEnabled = true;
+
+    QTcpSocket m_socket;
+    bool m_socketFailed = false;
+    bool m_unloading = false;
+    ReceiveBuffer m_buffer;
+    QString m_lineText;  // joined values of the last line of the current arrival
+    bool m_handlingScheduled = false;
+    int m_sliceLines = DefaultSliceLines;
+};
+
+} // namespace vorsa
