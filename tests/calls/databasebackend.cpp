@@ -1,0 +1,42 @@
+#include "databasebackend.h"
+
+#include "db/udl.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QStringList>
+
+namespace vorsa::test {
+
+QString connectionStringFor(const QString& folder)
+{
+    return QStringLiteral("File Name=") + QDir(folder).absoluteFilePath(QStringLiteral("udlVorsa.UDL"));
+}
+
+void SqliteBackend::createDatabase(const QString& folder)
+{
+    // The database layer opens existing files only: create an empty one.
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"),
+                                                    QStringLiteral("calls-test-create"));
+        db.setDatabaseName(QDir(folder).absoluteFilePath(QStringLiteral("calls.db")));
+        if (!db.open())
+            qFatal("cannot create the SQLite file in %s", qPrintable(folder));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("calls-test-create"));
+    db::writeUdl(QDir(folder).absoluteFilePath(QStringLiteral("udlVorsa.UDL")),
+                 QStringLiteral("Provider=SQLite;Data Source=calls.db"));
+}
+
+void writeIni(const QString& path, const QStringList& lines)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(path));
+    for (const QString& line : lines)
+        file.write(line.toLatin1() + "\r\n");
+}
+
+} // namespace vorsa::test
