@@ -171,6 +171,16 @@ QString oneLine(QString text)
     return text;
 }
 
+// A value that reading would change (blanks at its ends, or quotes of its own
+// around it) is written inside double quotes, which reading takes off again.
+QString storedValue(const QString& value)
+{
+    const bool ownQuotes = unquoted(value).size() != value.size();
+    if (value.trimmed().size() != value.size() || ownQuotes)
+        return u'"' + value + u'"';
+    return value;
+}
+
 void ensureLineEnding(IniFile& ini, qsizetype index)
 {
     IniLine& line = ini.lines[index];
@@ -206,7 +216,7 @@ void IniSchreiben(const QString& section, const QString& key, const QString& fil
 {
     const QString sectionName = oneLine(section);
     const QString keyName = oneLine(key);
-    const QString newValue = oneLine(value);
+    const QString newValue = storedValue(oneLine(value));
 
     QByteArray before;
     {

@@ -17,7 +17,9 @@ QString IniLesen(const QString& section, const QString& key, const QString& file
 // section, or appends the section at the end of the file. Every other line stays
 // byte for byte; the file keeps its line endings (a new file gets CR LF). The
 // write goes to a temporary file in the same folder that is renamed over the
-// file. Failures are not reported, like the profile function's.
+// file. Failures are not reported, like the profile function's. A value with
+// blanks at its ends (or in quotes of its own) is written in double quotes, so
+// that it reads back exactly; line breaks in it become blanks.
 void IniSchreiben(const QString& section, const QString& key, const QString& file,
                   const QString& value);
 

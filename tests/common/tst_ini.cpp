@@ -276,6 +276,24 @@ private slots:
         QVERIFY(readBytes().contains("M\xFCller & S\xF6hne, Stra\xDF" "e 5, 10 \x80"));
     }
 
+    void valuesThatReadingWouldChangeAreQuoted_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("blanks at the ends") << "  Datum " << QByteArray("A=\"  Datum \"");
+        QTest::newRow("own double quotes") << "\"x\"" << QByteArray("A=\"\"x\"\"");
+        QTest::newRow("own single quotes") << "'x'" << QByteArray("A=\"'x'\"");
+        QTest::newRow("inner blanks and quote") << "a \"b" << QByteArray("A=a \"b");
+    }
+    void valuesThatReadingWouldChangeAreQuoted()
+    {
+        QFETCH(QString, value);
+        QFETCH(QByteArray, line);
+        IniSchreiben("S", "A", m_file, value);
+        QCOMPARE(readBytes(), "[S]\r\n" + line + "\r\n");
+        QCOMPARE(IniLesen("S", "A", m_file, ""), value);
+    }
+
     void unmappableCharactersWriteQuestionMarks()
     {
         IniSchreiben("S", "A", m_file, QString::fromUtf8("Łódź \U0001F600"));
