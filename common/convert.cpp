@@ -11,7 +11,10 @@ namespace vorsa {
 
 namespace {
 
-bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool isDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
 
 int hexDigit(QChar c)
 {
@@ -198,7 +201,8 @@ bool toStrictBoolean(const QString& text)
 {
     const QString t = text.trimmed();
     // The German runtime also takes its own words for the two values.
-    if (t.compare(u"True", Qt::CaseInsensitive) == 0 || t.compare(u"Wahr", Qt::CaseInsensitive) == 0)
+    if (t.compare(u"True", Qt::CaseInsensitive) == 0 ||
+        t.compare(u"Wahr", Qt::CaseInsensitive) == 0)
         return true;
     if (t.compare(u"False", Qt::CaseInsensitive) == 0 ||
         t.compare(u"Falsch", Qt::CaseInsensitive) == 0)
@@ -209,7 +213,7 @@ bool toStrictBoolean(const QString& text)
 double leadingNumber(const QString& text)
 {
     const double v = *readNumber(text, false);
-    return v == 0.0 ? 0.0 : v;  // no "-0"
+    return v == 0.0 ? 0.0 : v; // no "-0"
 }
 
 qint64 roundHalfEven(double value)

@@ -16,9 +16,12 @@ bool ConvStringToBoolean(const QString& text);
 qint32 toLong(const QString& text);
 // The same into 16 bits (6 "Überlauf" outside -32768..32767).
 qint16 toInt16(const QString& text);
-qint16 toInt16(const QVariant& value);  // numbers, booleans (-1/0) and text; null: 94
+qint16 toInt16(const QVariant& value); // numbers, booleans (-1/0) and text; null: 94
 // So that toInt16("5") is not ambiguous between the two above.
-inline qint16 toInt16(const char* text) { return toInt16(QString::fromUtf8(text)); }
+inline qint16 toInt16(const char* text)
+{
+    return toInt16(QString::fromUtf8(text));
+}
 // A number to a 32-bit whole number: rounds half to even, 6 "Überlauf" out of range
 // (the settings use it on leadingNumber: "2.5" -> 2, "3.5" -> 4).
 qint32 roundToLong(double value);

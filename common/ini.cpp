@@ -21,11 +21,11 @@ const QByteArray kUtf8Bom("\xEF\xBB\xBF");
 struct IniLine {
     enum Kind { Blank, Comment, Section, Key, Other };
 
-    QByteArray raw;     // the bytes of the line including its ending
+    QByteArray raw; // the bytes of the line including its ending
     Kind kind = Other;
-    QString name;       // section or key name, trimmed
-    QString value;      // key value, trimmed, quotes still on
-    qsizetype valueStart = 0;  // index in the decoded text where the value begins
+    QString name;             // section or key name, trimmed
+    QString value;            // key value, trimmed, quotes still on
+    qsizetype valueStart = 0; // index in the decoded text where the value begins
 };
 
 // The file split into lines. Files are Windows-1252; a file that starts with a
@@ -103,8 +103,8 @@ IniFile parse(const QByteArray& data)
     ini.utf8 = data.startsWith(kUtf8Bom);
     const qsizetype firstLf = data.indexOf('\n');
     if (firstLf >= 0)
-        ini.eol = (firstLf > 0 && data.at(firstLf - 1) == '\r') ? QByteArray("\r\n")
-                                                                : QByteArray("\n");
+        ini.eol =
+            (firstLf > 0 && data.at(firstLf - 1) == '\r') ? QByteArray("\r\n") : QByteArray("\n");
     qsizetype pos = 0;
     while (pos < data.size()) {
         const qsizetype lf = data.indexOf('\n', pos);
@@ -138,7 +138,7 @@ Location locate(const IniFile& ini, const QString& section, const QString& key)
         const IniLine& line = ini.lines.at(i);
         if (line.kind == IniLine::Section) {
             if (loc.section >= 0)
-                break;  // only the first section of the name counts
+                break; // only the first section of the name counts
             if (sameName(line.name, section))
                 loc.section = i;
             continue;

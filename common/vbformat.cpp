@@ -18,8 +18,8 @@ constexpr QChar kThousands = u'.';
 // The day a time without a date belongs to (day 0 of the date numbers).
 const QDate kZeroDate(1899, 12, 30);
 
-const char16_t* const kDayNames[] = {u"Montag",     u"Dienstag", u"Mittwoch", u"Donnerstag",
-                                     u"Freitag",    u"Samstag",  u"Sonntag"};
+const char16_t* const kDayNames[] = {u"Montag",  u"Dienstag", u"Mittwoch", u"Donnerstag",
+                                     u"Freitag", u"Samstag",  u"Sonntag"};
 const char16_t* const kDayShort[] = {u"Mo", u"Di", u"Mi", u"Do", u"Fr", u"Sa", u"So"};
 const char16_t* const kMonthNames[] = {u"Januar",    u"Februar", u"März",     u"April",
                                        u"Mai",       u"Juni",    u"Juli",     u"August",
@@ -27,7 +27,10 @@ const char16_t* const kMonthNames[] = {u"Januar",    u"Februar", u"März",     u
 const char16_t* const kMonthShort[] = {u"Jan", u"Feb", u"Mär", u"Apr", u"Mai", u"Jun",
                                        u"Jul", u"Aug", u"Sep", u"Okt", u"Nov", u"Dez"};
 
-QString twoDigits(int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); }
+QString twoDigits(int v)
+{
+    return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0'));
+}
 
 // Splits a pattern at ";" outside quotes and escapes (positive;negative;zero).
 QStringList sections(const QString& pattern)
@@ -175,14 +178,11 @@ QString formatDate(const QDateTime& dt, const QString& pattern)
 struct Number {
     bool isInteger = false;
     bool negative = false;
-    quint64 magnitude = 0;  // whole numbers
-    double value = 0.0;     // fractions (absolute value)
+    quint64 magnitude = 0; // whole numbers
+    double value = 0.0;    // fractions (absolute value)
 
     bool isZero() const { return isInteger ? magnitude == 0 : value == 0.0; }
-    double asDouble() const
-    {
-        return isInteger ? static_cast<double>(magnitude) : value;
-    }
+    double asDouble() const { return isInteger ? static_cast<double>(magnitude) : value; }
 };
 
 Number integerNumber(qint64 v)
@@ -254,11 +254,11 @@ struct NumberItem {
 };
 
 struct NumberPattern {
-    QList<NumberItem> whole;     // before the decimal point
-    QList<NumberItem> fraction;  // after it
+    QList<NumberItem> whole;    // before the decimal point
+    QList<NumberItem> fraction; // after it
     bool hasPoint = false;
     bool grouping = false;
-    int scaleThousands = 0;      // "," right before the point: divide by 1000 each
+    int scaleThousands = 0; // "," right before the point: divide by 1000 each
     bool percent = false;
 
     int placeholders(const QList<NumberItem>& items, bool zerosOnly) const
@@ -275,7 +275,7 @@ struct NumberPattern {
 NumberPattern parseNumberPattern(const QString& p)
 {
     NumberPattern np;
-    QList<qsizetype> commas;  // positions in np.whole where a "," stood
+    QList<qsizetype> commas; // positions in np.whole where a "," stood
     auto literal = [&np](const QString& text) {
         (np.hasPoint ? np.fraction : np.whole).append({NumberItem::Literal, text});
     };
@@ -357,7 +357,7 @@ QString formatNumberSection(const Number& number, const QString& section, bool w
         }
     }
     QString out;
-    qsizetype placed = 0;  // digits placed, counted from the right
+    qsizetype placed = 0; // digits placed, counted from the right
     auto placeDigit = [&]() {
         if (np.grouping && placed > 0 && placed % 3 == 0)
             out.prepend(kThousands);
@@ -376,7 +376,7 @@ QString formatNumberSection(const Number& number, const QString& section, bool w
         }
     }
     if (leftmost < 0)
-        out += whole;  // no digit place before the point: the whole part still shows
+        out += whole; // no digit place before the point: the whole part still shows
     if (np.hasPoint)
         out += kDecimalPoint;
     qsizetype next = 0;
@@ -492,9 +492,9 @@ Classified classify(const QVariant& value)
 
 // The named formats of the runtime, with German settings.
 struct Named {
-    QString datePattern;    // empty: not for dates
-    QString numberPattern;  // empty: not for numbers
-    QString yes, no;        // the two words of a yes/no format
+    QString datePattern;   // empty: not for dates
+    QString numberPattern; // empty: not for numbers
+    QString yes, no;       // the two words of a yes/no format
 };
 
 const QHash<QString, Named>& namedFormats()
@@ -527,7 +527,10 @@ std::optional<QDateTime> buildDateTime(int year, int month, int day, int hour, i
     return QDateTime(date, time);
 }
 
-int twoDigitYear(int yy) { return yy < 30 ? 2000 + yy : 1900 + yy; }
+int twoDigitYear(int yy)
+{
+    return yy < 30 ? 2000 + yy : 1900 + yy;
+}
 
 } // namespace
 
@@ -585,7 +588,7 @@ QString vbText(const QVariant& value)
         // shows 0,3.
         const double v = value.toDouble();
         if (v == 0.0)
-            return QStringLiteral("0");  // also for -0
+            return QStringLiteral("0"); // also for -0
         QString text = QString::number(v, 'g', 15);
         text.replace(u'.', kDecimalPoint);
         text.replace(u'e', u'E');
@@ -605,8 +608,7 @@ QVariant parseDateTimeText(const QString& text)
     // yyyy-mm-dd or yyyy/mm/dd, with an optional time after "T" or blanks
     static const QRegularExpression iso(QStringLiteral(
         R"(^(\d{4})[-/](\d{1,2})[-/](\d{1,2})(?:(?:T|\s+)(\d{1,2}):(\d{2})(?::(\d{2})(?:\.(\d{1,3})\d*)?)?)?$)"));
-    static const QRegularExpression timeOnly(
-        QStringLiteral(R"(^(\d{1,2}):(\d{2})(?::(\d{2}))?$)"));
+    static const QRegularExpression timeOnly(QStringLiteral(R"(^(\d{1,2}):(\d{2})(?::(\d{2}))?$)"));
 
     auto number = [](const QRegularExpressionMatch& m, int group) {
         return m.captured(group).isEmpty() ? 0 : m.captured(group).toInt();

@@ -9,8 +9,7 @@ namespace {
 constexpr int kNoError = 0;
 
 // The error number a call fails with, kNoError when it succeeds.
-template <typename F>
-int errorOf(F call)
+template <typename F> int errorOf(F call)
 {
     try {
         call();

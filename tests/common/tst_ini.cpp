@@ -46,64 +46,99 @@ private slots:
         QTest::addColumn<QString>("expected");
 
         const QByteArray basic = "[Settings]\r\nLocalPort=1001\r\n";
-        QTest::newRow("plain") << basic << "Settings" << "LocalPort" << "1001";
-        QTest::newRow("section ignores case") << basic << "SETTINGS" << "LocalPort" << "1001";
-        QTest::newRow("key ignores case") << basic << "Settings" << "localport" << "1001";
-        QTest::newRow("umlaut key ignores case")
-            << QByteArray("[S]\r\n\xC4nderung=ja\r\n") << "S" << QString::fromUtf8("äNDERUNG")
-            << "ja";
+        QTest::newRow("plain") << basic << "Settings"
+                               << "LocalPort"
+                               << "1001";
+        QTest::newRow("section ignores case") << basic << "SETTINGS"
+                                              << "LocalPort"
+                                              << "1001";
+        QTest::newRow("key ignores case") << basic << "Settings"
+                                          << "localport"
+                                          << "1001";
+        QTest::newRow("umlaut key ignores case") << QByteArray("[S]\r\n\xC4nderung=ja\r\n") << "S"
+                                                 << QString::fromUtf8("äNDERUNG") << "ja";
         QTest::newRow("blanks around key and value")
-            << QByteArray("[Settings]\r\n  LocalPort \t=   1001  \r\n") << "Settings" << "LocalPort"
+            << QByteArray("[Settings]\r\n  LocalPort \t=   1001  \r\n") << "Settings"
+            << "LocalPort"
             << "1001";
         QTest::newRow("blanks around section name")
-            << QByteArray("  [ Settings ]  \r\nA=1\r\n") << "Settings" << "A" << "1";
-        QTest::newRow("blanks inside value stay")
-            << QByteArray("[S]\r\nA= x  y \r\n") << "S" << "A" << "x  y";
-        QTest::newRow("double quotes removed") << QByteArray("[S]\r\nA=\" x \"\r\n") << "S" << "A"
+            << QByteArray("  [ Settings ]  \r\nA=1\r\n") << "Settings"
+            << "A"
+            << "1";
+        QTest::newRow("blanks inside value stay") << QByteArray("[S]\r\nA= x  y \r\n") << "S"
+                                                  << "A"
+                                                  << "x  y";
+        QTest::newRow("double quotes removed") << QByteArray("[S]\r\nA=\" x \"\r\n") << "S"
+                                               << "A"
                                                << " x ";
-        QTest::newRow("single quotes removed") << QByteArray("[S]\r\nA='x'\r\n") << "S" << "A"
+        QTest::newRow("single quotes removed") << QByteArray("[S]\r\nA='x'\r\n") << "S"
+                                               << "A"
                                                << "x";
-        QTest::newRow("mismatched quotes stay") << QByteArray("[S]\r\nA=\"x'\r\n") << "S" << "A"
+        QTest::newRow("mismatched quotes stay") << QByteArray("[S]\r\nA=\"x'\r\n") << "S"
+                                                << "A"
                                                 << "\"x'";
-        QTest::newRow("lone quote stays") << QByteArray("[S]\r\nA=\"\r\n") << "S" << "A" << "\"";
+        QTest::newRow("lone quote stays") << QByteArray("[S]\r\nA=\"\r\n") << "S"
+                                          << "A"
+                                          << "\"";
         QTest::newRow("semicolon inside value is text")
-            << QByteArray("[S]\r\nA=1 ; note\r\n") << "S" << "A" << "1 ; note";
+            << QByteArray("[S]\r\nA=1 ; note\r\n") << "S"
+            << "A"
+            << "1 ; note";
         QTest::newRow("equals sign inside value")
-            << QByteArray("[S]\r\nSQL1.1=WHERE a=b\r\n") << "S" << "SQL1.1" << "WHERE a=b";
+            << QByteArray("[S]\r\nSQL1.1=WHERE a=b\r\n") << "S"
+            << "SQL1.1"
+            << "WHERE a=b";
         QTest::newRow("first section wins")
-            << QByteArray("[S]\r\nA=first\r\n[T]\r\nA=t\r\n[s]\r\nA=second\r\n") << "S" << "A"
+            << QByteArray("[S]\r\nA=first\r\n[T]\r\nA=t\r\n[s]\r\nA=second\r\n") << "S"
+            << "A"
             << "first";
-        QTest::newRow("first key wins") << QByteArray("[S]\r\nA=1\r\na=2\r\n") << "S" << "A"
+        QTest::newRow("first key wins") << QByteArray("[S]\r\nA=1\r\na=2\r\n") << "S"
+                                        << "A"
                                         << "1";
         QTest::newRow("key of another section not taken")
-            << QByteArray("[T]\r\nA=1\r\n[S]\r\nB=2\r\n") << "S" << "A" << "default";
+            << QByteArray("[T]\r\nA=1\r\n[S]\r\nB=2\r\n") << "S"
+            << "A"
+            << "default";
         QTest::newRow("key only in second section of same name not taken")
-            << QByteArray("[S]\r\nB=1\r\n[S]\r\nA=2\r\n") << "S" << "A" << "default";
+            << QByteArray("[S]\r\nB=1\r\n[S]\r\nA=2\r\n") << "S"
+            << "A"
+            << "default";
         QTest::newRow("key before any section not taken") << QByteArray("A=1\r\n[S]\r\n") << "S"
-                                                          << "A" << "default";
-        QTest::newRow("commented key ignored")
-            << QByteArray("[S]\r\n;A=1\r\n  ; A=2\r\n") << "S" << "A" << "default";
-        QTest::newRow("commented section ignored")
-            << QByteArray(";[S]\r\nA=1\r\n") << "S" << "A" << "default";
-        QTest::newRow("empty value is empty, not default")
-            << QByteArray("[S]\r\nA=\r\n") << "S" << "A" << "";
-        QTest::newRow("blank value is empty") << QByteArray("[S]\r\nA=   \r\n") << "S" << "A"
-                                              << "";
-        QTest::newRow("empty quotes are empty") << QByteArray("[S]\r\nA=\"\"\r\n") << "S" << "A"
-                                                << "";
-        QTest::newRow("missing key gives default") << QByteArray("[S]\r\nB=1\r\n") << "S" << "A"
+                                                          << "A"
+                                                          << "default";
+        QTest::newRow("commented key ignored") << QByteArray("[S]\r\n;A=1\r\n  ; A=2\r\n") << "S"
+                                               << "A"
+                                               << "default";
+        QTest::newRow("commented section ignored") << QByteArray(";[S]\r\nA=1\r\n") << "S"
+                                                   << "A"
                                                    << "default";
-        QTest::newRow("line without equals is no key")
-            << QByteArray("[S]\r\nA\r\n") << "S" << "A" << "default";
-        QTest::newRow("LF line endings") << QByteArray("[S]\nA=1\nB=2\n") << "S" << "B" << "2";
-        QTest::newRow("last line without ending") << QByteArray("[S]\r\nA=1") << "S" << "A"
+        QTest::newRow("empty value is empty, not default") << QByteArray("[S]\r\nA=\r\n") << "S"
+                                                           << "A"
+                                                           << "";
+        QTest::newRow("blank value is empty") << QByteArray("[S]\r\nA=   \r\n") << "S"
+                                              << "A"
+                                              << "";
+        QTest::newRow("empty quotes are empty") << QByteArray("[S]\r\nA=\"\"\r\n") << "S"
+                                                << "A"
+                                                << "";
+        QTest::newRow("missing key gives default") << QByteArray("[S]\r\nB=1\r\n") << "S"
+                                                   << "A"
+                                                   << "default";
+        QTest::newRow("line without equals is no key") << QByteArray("[S]\r\nA\r\n") << "S"
+                                                       << "A"
+                                                       << "default";
+        QTest::newRow("LF line endings") << QByteArray("[S]\nA=1\nB=2\n") << "S"
+                                         << "B"
+                                         << "2";
+        QTest::newRow("last line without ending") << QByteArray("[S]\r\nA=1") << "S"
+                                                  << "A"
                                                   << "1";
         QTest::newRow("windows-1252 umlauts and euro")
-            << QByteArray("[S]\r\nA=\xE4\xF6\xFC\xDF \x80\r\n") << "S" << "A"
-            << QString::fromUtf8("äöüß €");
+            << QByteArray("[S]\r\nA=\xE4\xF6\xFC\xDF \x80\r\n") << "S"
+            << "A" << QString::fromUtf8("äöüß €");
         QTest::newRow("utf-8 file with byte order mark")
-            << QByteArray("\xEF\xBB\xBF[S]\r\nA=\xC3\xA4\r\n") << "S" << "A"
-            << QString::fromUtf8("ä");
+            << QByteArray("\xEF\xBB\xBF[S]\r\nA=\xC3\xA4\r\n") << "S"
+            << "A" << QString::fromUtf8("ä");
     }
     void readFollowsProfileRules()
     {
@@ -147,8 +182,9 @@ private slots:
         IniSchreiben("Settings", "LocalPort", m_file, "1001");
         IniSchreiben("Settings", "Amt", m_file, "");
         IniSchreiben("Autobooking", "Aktiv", m_file, "0");
-        QCOMPARE(readBytes(),
-                 QByteArray("[Settings]\r\nLocalPort=1001\r\nAmt=\r\n[Autobooking]\r\nAktiv=0\r\n"));
+        QCOMPARE(
+            readBytes(),
+            QByteArray("[Settings]\r\nLocalPort=1001\r\nAmt=\r\n[Autobooking]\r\nAktiv=0\r\n"));
         QCOMPARE(IniLesen("Settings", "Amt", m_file, "?"), QString(""));
     }
 
@@ -159,22 +195,21 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QByteArray>("after");
 
-        QTest::newRow("simple") << QByteArray("[S]\r\nA=1\r\nB=2\r\n") << "A" << "9"
-                                << QByteArray("[S]\r\nA=9\r\nB=2\r\n");
+        QTest::newRow("simple") << QByteArray("[S]\r\nA=1\r\nB=2\r\n") << "A"
+                                << "9" << QByteArray("[S]\r\nA=9\r\nB=2\r\n");
         QTest::newRow("keeps spelling and blanks of key")
-            << QByteArray("[S]\r\n  Local Port = 1\r\n") << "LOCAL PORT" << "1001"
-            << QByteArray("[S]\r\n  Local Port = 1001\r\n");
-        QTest::newRow("replaces quoted value") << QByteArray("[S]\r\nA=\"x\"\r\n") << "A" << "y"
-                                               << QByteArray("[S]\r\nA=y\r\n");
-        QTest::newRow("empty value") << QByteArray("[S]\r\nA=1\r\n") << "A" << ""
-                                     << QByteArray("[S]\r\nA=\r\n");
-        QTest::newRow("only first key of duplicates")
-            << QByteArray("[S]\r\nA=1\r\nA=2\r\n") << "A" << "3"
-            << QByteArray("[S]\r\nA=3\r\nA=2\r\n");
-        QTest::newRow("last line without ending stays without")
-            << QByteArray("[S]\r\nA=1") << "A" << "2" << QByteArray("[S]\r\nA=2");
-        QTest::newRow("LF file") << QByteArray("[S]\nA=1\n") << "A" << "2"
-                                 << QByteArray("[S]\nA=2\n");
+            << QByteArray("[S]\r\n  Local Port = 1\r\n") << "LOCAL PORT"
+            << "1001" << QByteArray("[S]\r\n  Local Port = 1001\r\n");
+        QTest::newRow("replaces quoted value") << QByteArray("[S]\r\nA=\"x\"\r\n") << "A"
+                                               << "y" << QByteArray("[S]\r\nA=y\r\n");
+        QTest::newRow("empty value") << QByteArray("[S]\r\nA=1\r\n") << "A"
+                                     << "" << QByteArray("[S]\r\nA=\r\n");
+        QTest::newRow("only first key of duplicates") << QByteArray("[S]\r\nA=1\r\nA=2\r\n") << "A"
+                                                      << "3" << QByteArray("[S]\r\nA=3\r\nA=2\r\n");
+        QTest::newRow("last line without ending stays without") << QByteArray("[S]\r\nA=1") << "A"
+                                                                << "2" << QByteArray("[S]\r\nA=2");
+        QTest::newRow("LF file") << QByteArray("[S]\nA=1\n") << "A"
+                                 << "2" << QByteArray("[S]\nA=2\n");
     }
     void writeReplacesValueInPlace()
     {
@@ -201,8 +236,8 @@ private slots:
         QTest::newRow("comment between keys stays")
             << QByteArray("[S]\r\nA=1\r\n;note\r\nB=2\r\n\r\n")
             << QByteArray("[S]\r\nA=1\r\n;note\r\nB=2\r\nNeu=x\r\n\r\n");
-        QTest::newRow("empty section") << QByteArray("[S]\r\n\r\n[T]\r\n")
-                                       << QByteArray("[S]\r\nNeu=x\r\n\r\n[T]\r\n");
+        QTest::newRow("empty section")
+            << QByteArray("[S]\r\n\r\n[T]\r\n") << QByteArray("[S]\r\nNeu=x\r\n\r\n[T]\r\n");
         QTest::newRow("section found ignoring case, header kept")
             << QByteArray("[S]\r\n") << QByteArray("[S]\r\nNeu=x\r\n");
         QTest::newRow("at end of file without final line ending")
@@ -253,7 +288,8 @@ private slots:
         const QByteArray before = "; Vorsa \x80 Konfiguration\r\n"
                                   "\r\n"
                                   "[Settings]\t\r\n"
-                                  "User =  Gr\xFC\xDF" "e \x81\x8D\x8F\x90\x9D\r\n"
+                                  "User =  Gr\xFC\xDF"
+                                  "e \x81\x8D\x8F\x90\x9D\r\n"
                                   "   \r\n"
                                   "  ;  alter Wert: 1002\r\n"
                                   "LocalPort=1002\r\n"
@@ -273,7 +309,8 @@ private slots:
         const QString value = QString::fromUtf8("Müller & Söhne, Straße 5, 10 €");
         IniSchreiben("Feld1", "ColumnName", m_file, value);
         QCOMPARE(IniLesen("feld1", "columnname", m_file, ""), value);
-        QVERIFY(readBytes().contains("M\xFCller & S\xF6hne, Stra\xDF" "e 5, 10 \x80"));
+        QVERIFY(readBytes().contains("M\xFCller & S\xF6hne, Stra\xDF"
+                                     "e 5, 10 \x80"));
     }
 
     void valuesThatReadingWouldChangeAreQuoted_data()
@@ -297,7 +334,8 @@ private slots:
     void unmappableCharactersWriteQuestionMarks()
     {
         IniSchreiben("S", "A", m_file, QString::fromUtf8("Łódź \U0001F600"));
-        QCOMPARE(readBytes(), QByteArray("[S]\r\nA=?\xF3" "d? ?\r\n"));
+        QCOMPARE(readBytes(), QByteArray("[S]\r\nA=?\xF3"
+                                         "d? ?\r\n"));
     }
 
     void utf8FileStaysUtf8()

@@ -19,14 +19,14 @@ private slots:
         QTest::newRow("umlauts") << QByteArray("\xE4\xF6\xFC\xC4\xD6\xDC\xDF")
                                  << QString::fromUtf8("äöüÄÖÜß");
         QTest::newRow("euro") << QByteArray("\x80") << QString::fromUtf8("€");
-        QTest::newRow("quotes and dashes") << QByteArray("\x84\x93\x96\x97\x85")
-                                           << QString::fromUtf8("„“–—…");
-        QTest::newRow("latin extras") << QByteArray("\x8A\x9A\x8C\x9C\x8E\x9E\x9F\x83")
-                                      << QString::fromUtf8("ŠšŒœŽžŸƒ");
-        QTest::newRow("trade mark and per mille") << QByteArray("\x99\x89")
-                                                  << QString::fromUtf8("™‰");
-        QTest::newRow("no-break space and y diaeresis") << QByteArray("\xA0\xFF")
-                                                        << QString::fromUtf8("\u00A0ÿ");
+        QTest::newRow("quotes and dashes")
+            << QByteArray("\x84\x93\x96\x97\x85") << QString::fromUtf8("„“–—…");
+        QTest::newRow("latin extras")
+            << QByteArray("\x8A\x9A\x8C\x9C\x8E\x9E\x9F\x83") << QString::fromUtf8("ŠšŒœŽžŸƒ");
+        QTest::newRow("trade mark and per mille")
+            << QByteArray("\x99\x89") << QString::fromUtf8("™‰");
+        QTest::newRow("no-break space and y diaeresis")
+            << QByteArray("\xA0\xFF") << QString::fromUtf8("\u00A0ÿ");
     }
     void win1252MapsTheSpecialRow()
     {
@@ -55,8 +55,8 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("polish") << QString::fromUtf8("Łź") << QByteArray("??");
         QTest::newRow("control code without a place") << QString(QChar(0x80)) << QByteArray("?");
-        QTest::newRow("emoji is one character") << QString::fromUtf8("a\U0001F600b")
-                                                << QByteArray("a?b");
+        QTest::newRow("emoji is one character")
+            << QString::fromUtf8("a\U0001F600b") << QByteArray("a?b");
         QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << QByteArray("?");
     }
     void win1252WritesQuestionMarkForOtherCharacters()
@@ -70,21 +70,21 @@ private slots:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("separate value") << QStringList{"VorsaSrv", "--dir", "/opt/vorsa"}
-                                        << "/opt/vorsa";
-        QTest::newRow("with equals") << QStringList{"VorsaSrv", "--dir=/opt/vorsa/"}
-                                     << "/opt/vorsa";
-        QTest::newRow("trailing slashes and dots") << QStringList{"x", "--dir", "/opt/./vorsa//"}
-                                                   << "/opt/vorsa";
+        QTest::newRow("separate value")
+            << QStringList{"VorsaSrv", "--dir", "/opt/vorsa"} << "/opt/vorsa";
+        QTest::newRow("with equals")
+            << QStringList{"VorsaSrv", "--dir=/opt/vorsa/"} << "/opt/vorsa";
+        QTest::newRow("trailing slashes and dots")
+            << QStringList{"x", "--dir", "/opt/./vorsa//"} << "/opt/vorsa";
         QTest::newRow("relative") << QStringList{"x", "--dir", "demo"}
                                   << QDir::current().absoluteFilePath("demo");
         QTest::newRow("no option") << QStringList{"x"} << QCoreApplication::applicationDirPath();
-        QTest::newRow("option without value") << QStringList{"x", "--dir"}
-                                              << QCoreApplication::applicationDirPath();
-        QTest::newRow("empty value") << QStringList{"x", "--dir="}
-                                     << QCoreApplication::applicationDirPath();
-        QTest::newRow("other options ignored") << QStringList{"x", "--directory", "/tmp"}
-                                               << QCoreApplication::applicationDirPath();
+        QTest::newRow("option without value")
+            << QStringList{"x", "--dir"} << QCoreApplication::applicationDirPath();
+        QTest::newRow("empty value")
+            << QStringList{"x", "--dir="} << QCoreApplication::applicationDirPath();
+        QTest::newRow("other options ignored")
+            << QStringList{"x", "--directory", "/tmp"} << QCoreApplication::applicationDirPath();
     }
     void programDirectoryFromArguments()
     {
