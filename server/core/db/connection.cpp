@@ -110,7 +110,9 @@ void Connection::open(const DataLink& link)
             db.setUserName(link.user);
             db.setPassword(link.password);
             if (link.driver == QLatin1String("QPSQL")) {
-                db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+                // Notices ("already exists, skipping") are no news to the operator.
+                db.setConnectOptions(QStringLiteral(
+                    "connect_timeout=10;options='-c client_min_messages=warning'"));
             }
         }
         if (!db.open()) {

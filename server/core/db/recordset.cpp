@@ -81,6 +81,23 @@ QString tableForDriver(const QString& table, const QSqlDriver* driver)
     return parts.join(QLatin1Char('.'));
 }
 
+// The name under which the driver's catalogue knows the table: PostgreSQL
+// folds unquoted names to lower case.
+QString tableForCatalogue(const QString& table, const QSqlDatabase& db)
+{
+    if (db.driverName() != QLatin1String("QPSQL")) {
+        return table;
+    }
+    QStringList parts;
+    static const QRegularExpression part(QStringLiteral("\"(?:[^\"]|\"\")+\"|[^.]+"));
+    auto it = part.globalMatch(table);
+    while (it.hasNext()) {
+        const QString p = it.next().captured(0);
+        parts << (p.startsWith(QLatin1Char('"')) ? p : p.toLower());
+    }
+    return parts.join(QLatin1Char('.'));
+}
+
 bool isIntegerType(QMetaType type)
 {
     switch (type.id()) {
@@ -237,7 +254,8 @@ struct Recordset::Impl : detail::ConnectionUser {
                               .arg(statement));
         }
         table = tableForDriver(written, db.driver());
-        tableRecord = db.record(table);
+        const QString catalogued = tableForCatalogue(table, db);
+        tableRecord = db.record(catalogued);
         if (tableRecord.isEmpty()) {
             throw VbError::database(
                 QStringLiteral("Die Tabelle \"%1\" für neue Datensätze wurde nicht gefunden "
@@ -248,9 +266,14 @@ struct Recordset::Impl : detail::ConnectionUser {
         for (int i = 0; i < tableRecord.count(); ++i) {
             tableByName.insert(tableRecord.fieldName(i).toLower(), i);
         }
-        const QSqlIndex key = db.primaryIndex(table);
+        const QSqlIndex key = db.primaryIndex(catalogued);
         primaryKey = key.count() == 1 ? key.fieldName(0) : QString();
         tableRead = true;
+    }
+
+    bool returnsKey(const QSqlDatabase& db) const
+    {
+        return !primaryKey.isEmpty() && db.driverName() == QLatin1String("QPSQL");
     }
 
     void insertPending()
@@ -271,6 +294,10 @@ struct Recordset::Impl : detail::ConnectionUser {
                        : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                              .arg(table, quoted.join(QStringLiteral(", ")),
                                   marks.join(QStringLiteral(", ")));
+            if (returnsKey(db)) {
+                text += QStringLiteral(" RETURNING ") +
+                        db.driver()->escapeIdentifier(primaryKey, QSqlDriver::FieldName);
+            }
             if (inserts.size() >= maxPreparedInserts) {
                 inserts.clear();
             }
@@ -294,7 +321,19 @@ struct Recordset::Impl : detail::ConnectionUser {
                 QStringLiteral("Der Datensatz konnte nicht gespeichert werden: %1 [Anweisung: %2]")
                     .arg(failure, text));
         }
-        const QVariant id = primaryKey.isEmpty() ? QVariant() : insert.lastInsertId();
+        // The key the database gave the row (PostgreSQL: RETURNING; asking for
+        // lastval() instead would fail, and so abort a transaction, on
+        // tables without a sequence).
+        QVariant id;
+        if (!primaryKey.isEmpty() && !pendingColumns.contains(primaryKey)) {
+            if (returnsKey(db)) {
+                if (insert.next()) {
+                    id = insert.value(0);
+                }
+            } else if (db.driverName() == QLatin1String("QSQLITE")) {
+                id = insert.lastInsertId();
+            }
+        }
         insert.finish();
 
         // The saved row becomes part of the result set.
@@ -306,7 +345,7 @@ struct Recordset::Impl : detail::ConnectionUser {
             }
         }
         const int keyPos = primaryKey.isEmpty() ? -1 : byName.value(primaryKey.toLower(), -1);
-        if (keyPos >= 0 && id.isValid() && !pendingColumns.contains(primaryKey)) {
+        if (keyPos >= 0 && id.isValid()) {
             row[keyPos] = id;
         }
         rows.append(std::move(row));

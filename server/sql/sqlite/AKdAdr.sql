@@ -12,5 +12,5 @@ CREATE TABLE IF NOT EXISTS AKdAdr (
     KdTelefon3 TEXT,
     KdMobil1 TEXT,
     KdStUnID INTEGER,
-    KdKzAutoBooking INTEGER DEFAULT 0
+    KdKzAutoBooking BOOLEAN DEFAULT 0
 );

@@ -1,9 +1,11 @@
 -- Rides of the dispatch database; dates (yyyy/mm/dd) and times (hh:mm) are text.
+-- Yes/no columns are declared BOOLEAN: SQLite stores the integers 0 and 1, and
+-- the result sets turn any true value (VB writes -1) into 1.
 CREATE TABLE IF NOT EXISTS TFvFahrten (
     FaUnID INTEGER PRIMARY KEY AUTOINCREMENT,
-    Sperre INTEGER DEFAULT 0,
+    Sperre BOOLEAN DEFAULT 0,
     MandNr INTEGER DEFAULT 0,
-    FaAbgegeben INTEGER DEFAULT 0,
+    FaAbgegeben BOOLEAN DEFAULT 0,
     FaKfzNr INTEGER DEFAULT 0,
     FaDatum TEXT,
     FaUhrzeit TEXT,

@@ -1,0 +1,252 @@
+#include "pgcluster.h"
+
+#include "db/udl.h"
+
+#include <QCollator>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTcpServer>
+#include <QUuid>
+
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vorsa::test {
+
+namespace {
+
+int freePort()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0)) {
+        return 0;
+    }
+    return probe.serverPort();
+}
+
+bool isRoot() { return ::geteuid() == 0; }
+
+QString sqlError(const QSqlError& e)
+{
+    return e.databaseText().isEmpty() ? e.text() : e.databaseText();
+}
+
+} // namespace
+
+QString PgCluster::binDir()
+{
+    const QDir base(QStringLiteral("/usr/lib/postgresql"));
+    QStringList versions = base.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    QCollator numeric;
+    numeric.setNumericMode(true);
+    std::sort(versions.begin(), versions.end(),
+              [&](const QString& a, const QString& b) { return numeric.compare(a, b) > 0; });
+    for (const QString& v : versions) {
+        const QString bin = base.filePath(v + QStringLiteral("/bin"));
+        if (QFileInfo(bin + QStringLiteral("/initdb")).isExecutable() &&
+            QFileInfo(bin + QStringLiteral("/pg_ctl")).isExecutable()) {
+            return bin;
+        }
+    }
+    return {};
+}
+
+PgCluster::PgCluster()
+{
+    m_bin = binDir();
+    if (m_bin.isEmpty()) {
+        m_reason = QStringLiteral("PostgreSQL ist nicht installiert (kein initdb unter "
+                                  "/usr/lib/postgresql/*/bin)");
+        return;
+    }
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
+        m_reason = QStringLiteral("Der Qt-Treiber QPSQL ist nicht installiert");
+        return;
+    }
+    m_dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/vorsa-pg-XXXXXX"));
+    if (!m_dir->isValid()) {
+        m_reason = QStringLiteral("Kein temporärer Ordner für PostgreSQL");
+        return;
+    }
+    if (isRoot()) {
+        // initdb refuses root: the cluster belongs to the system user "postgres".
+        const passwd* pw = ::getpwnam("postgres");
+        if (!pw) {
+            m_reason = QStringLiteral("Als root wird der Benutzer \"postgres\" gebraucht");
+            return;
+        }
+        if (::chown(QFile::encodeName(m_dir->path()).constData(), pw->pw_uid, pw->pw_gid) != 0) {
+            m_reason = QStringLiteral("Der Ordner %1 kann nicht an \"postgres\" übergeben werden")
+                           .arg(m_dir->path());
+            return;
+        }
+    }
+    const QString data = m_dir->filePath(QStringLiteral("data"));
+    QString output;
+    if (!runTool(QStringLiteral("initdb"),
+                 {QStringLiteral("-D"), data, QStringLiteral("-A"), QStringLiteral("trust"),
+                  QStringLiteral("-U"), user(), QStringLiteral("--no-sync"), QStringLiteral("-E"),
+                  QStringLiteral("UTF8"), QStringLiteral("--locale=C.UTF-8")},
+                 &output, 60000)) {
+        m_reason = QStringLiteral("initdb ist gescheitert: ") + output.trimmed();
+        return;
+    }
+    // The port is free when probed; another process may take it before the
+    // server binds, so try a few.
+    for (int attempt = 0; attempt < 3 && !m_running; ++attempt) {
+        m_port = freePort();
+        const QString options =
+            QStringLiteral("-c listen_addresses=127.0.0.1 -p %1 -k %2 -c fsync=off "
+                           "-c synchronous_commit=off -c full_page_writes=off")
+                .arg(m_port)
+                .arg(m_dir->path());
+        m_running = runTool(QStringLiteral("pg_ctl"),
+                            {QStringLiteral("-D"), data, QStringLiteral("-l"),
+                             m_dir->filePath(QStringLiteral("server.log")), QStringLiteral("-o"),
+                             options, QStringLiteral("-w"), QStringLiteral("-t"),
+                             QStringLiteral("30"), QStringLiteral("start")},
+                            &output, 40000);
+    }
+    if (!m_running) {
+        QFile log(m_dir->filePath(QStringLiteral("server.log")));
+        QString tail;
+        if (log.open(QIODevice::ReadOnly)) {
+            tail = QString::fromUtf8(log.readAll()).right(600);
+        }
+        m_reason = QStringLiteral("PostgreSQL startet nicht: ") + output.trimmed() +
+                   QLatin1Char(' ') + tail.trimmed();
+    }
+}
+
+PgCluster::~PgCluster() { stop(); }
+
+void PgCluster::stop()
+{
+    if (!m_running) {
+        return;
+    }
+    QString output;
+    runTool(QStringLiteral("pg_ctl"),
+            {QStringLiteral("-D"), m_dir->filePath(QStringLiteral("data")), QStringLiteral("-m"),
+             QStringLiteral("immediate"), QStringLiteral("-w"), QStringLiteral("stop")},
+            &output, 30000);
+    m_running = false;
+}
+
+QString PgCluster::socketDir() const { return m_dir ? m_dir->path() : QString(); }
+
+bool PgCluster::runTool(const QString& tool, const QStringList& arguments, QString* output,
+                        int timeoutMs)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString& key : env.keys()) {
+        if (key.startsWith(QLatin1String("PG"))) {
+            env.remove(key);
+        }
+    }
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(m_dir->path());
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    const QString program = m_bin + QLatin1Char('/') + tool;
+    if (isRoot()) {
+        process.start(QStringLiteral("runuser"),
+                      QStringList{QStringLiteral("-u"), QStringLiteral("postgres"),
+                                  QStringLiteral("--"), program} +
+                          arguments);
+    } else {
+        process.start(program, arguments);
+    }
+    if (!process.waitForStarted(10000)) {
+        *output = process.errorString();
+        return false;
+    }
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished(5000);
+        *output = tool + QStringLiteral(": keine Antwort");
+        return false;
+    }
+    *output = QString::fromLocal8Bit(process.readAll());
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+bool PgCluster::run(const QString& database, const QString& statement, QString* error)
+{
+    if (!m_running) {
+        if (error) {
+            *error = m_reason;
+        }
+        return false;
+    }
+    const QString name = QStringLiteral("vorsa_pgcluster_") + QUuid::createUuid().toString();
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        db.setHostName(host());
+        db.setPort(m_port);
+        db.setUserName(user());
+        db.setDatabaseName(database);
+        if (db.open()) {
+            QSqlQuery query(db);
+            ok = query.exec(statement);
+            if (!ok && error) {
+                *error = sqlError(query.lastError());
+            }
+        } else if (error) {
+            *error = sqlError(db.lastError());
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+bool PgCluster::createDatabase(const QString& name, QString* error)
+{
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return run(QStringLiteral("postgres"), QStringLiteral("CREATE DATABASE \"%1\"").arg(quoted),
+               error);
+}
+
+QString PgCluster::initString(const QString& database, bool viaSocket) const
+{
+    return QStringLiteral("Provider=PostgreSQL OLE DB Provider;Password=\"\";User ID=%1;"
+                          "Data Source=%2;Location=%3;Port=%4")
+        .arg(user(), viaSocket ? socketDir() : host(), database)
+        .arg(m_port);
+}
+
+void PgCluster::writeUdl(const QString& udlPath, const QString& database, bool viaSocket) const
+{
+    db::writeUdl(udlPath, initString(database, viaSocket));
+}
+
+void writeSqliteUdl(const QString& udlPath, const QString& databaseFile, bool createFile)
+{
+    const QDir folder = QFileInfo(udlPath).absoluteDir();
+    const QString absolute = QFileInfo(databaseFile).isAbsolute()
+                                 ? databaseFile
+                                 : folder.absoluteFilePath(databaseFile);
+    QString relative = folder.relativeFilePath(absolute);
+    if (relative.startsWith(QLatin1String(".."))) {
+        relative = absolute;
+    }
+    db::writeUdl(udlPath, QStringLiteral("Provider=SQLite;Data Source=%1").arg(relative));
+    if (createFile && !QFileInfo::exists(absolute)) {
+        QFile file(absolute);
+        file.open(QIODevice::WriteOnly);
+    }
+}
+
+} // namespace vorsa::test
