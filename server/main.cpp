@@ -1,0 +1,68 @@
+#include "desktop.h"
+#include "gui/frmmain.h"
+#include "iconlist.h"
+#include "linefactory.h"
+#include "programdir.h"
+#include "reporter.h"
+#include "servercore.h"
+#include "unixsignals.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <cstring>
+
+using namespace vorsa;
+
+namespace {
+bool hasFlag(int argc, char** argv, const char* flag)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], flag) == 0)
+            return true;
+    }
+    return false;
+}
+
+QStringList argumentList(int argc, char** argv)
+{
+    QStringList out;
+    for (int i = 0; i < argc; ++i)
+        out << QString::fromLocal8Bit(argv[i]);
+    return out;
+}
+
+// The same core without a window: errors go to stderr instead of message boxes.
+int runHeadless(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    LogReporter reporter;
+    HeadlessDesktop desktop;
+    FileIconList icons;
+    ServerCore::Environment env;
+    env.programDir = programDirectory(app.arguments());
+    env.reporter = &reporter;
+    env.desktop = &desktop;
+    env.icons = &icons;
+    env.lineFactory = createPhoneLine;
+    ServerCore core(env);
+    core.Form_Load();
+    onTerminationSignal([&] {
+        core.Form_Unload();
+        app.quit();
+    });
+    return app.exec();
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (hasFlag(argc, argv, "--headless"))
+        return runHeadless(argc, argv);
+
+    QApplication app(argc, argv);
+    app.setApplicationName(frmMain::caption());
+    frmMain window(programDirectory(argumentList(argc, argv)), createPhoneLine);
+    window.show();
+    onTerminationSignal([&] { window.close(); });
+    return app.exec();
+}
