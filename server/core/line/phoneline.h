@@ -55,6 +55,9 @@ signals:
     // when suppressed; extra: ignored by the server.
     void IncomingCall(const QString& called, const QString& calling, const QString& extra);
     void IncomingPhoneCall(const QString& first, const QString& second);
+    // The line's state changed on its own (connected, registered, lost): the
+    // result of startCAPI and the status texts may read differently now.
+    void StatusChanged();
 
 private:
     bool m_analogListen = false;
