@@ -4,7 +4,9 @@
 #include "db/recordset.h"
 #include "db/schema.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <random>
 
 namespace vorsa::sampledata {
@@ -35,6 +37,10 @@ void writeSqliteUdl(const QString& udlPath, const QString& databaseFile)
         return;
     f.write("[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n");
     f.write(QStringLiteral("Provider=SQLite;Data Source=%1\r\n").arg(databaseFile).toUtf8());
+    // The connection never creates a missing SQLite file: start an empty one.
+    QFile db(QFileInfo(udlPath).absoluteDir().absoluteFilePath(databaseFile));
+    if (!db.exists())
+        db.open(QIODevice::WriteOnly);
 }
 
 QStringList generateServerDatabase(const QString& udlPath, int customers, unsigned seed)
