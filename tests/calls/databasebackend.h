@@ -13,7 +13,7 @@ public:
     virtual QString name() const = 0;
     // Why the engine cannot be used here; empty when it can.
     virtual QString unavailableReason() const { return {}; }
-    // Writes `folder`/udlVorsa.UDL naming a new empty database.
+    // Writes `folder`/udlVorsa.UDL naming a database without the test tables.
     virtual void createDatabase(const QString& folder) = 0;
 };
 

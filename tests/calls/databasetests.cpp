@@ -54,6 +54,8 @@ void DatabaseTests::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     m_backend.createDatabase(m_dir->path());
+    for (const char* table : {"TNr", "TKdSuche", "TFvFahrten"})
+        exec(QStringLiteral("DROP TABLE IF EXISTS ") + QLatin1String(table));
     exec(QStringLiteral("CREATE TABLE TNr (Nr VARCHAR(40), Grp INTEGER)"));
     exec(QStringLiteral("CREATE TABLE TKdSuche (Nr VARCHAR(40), KdKzAutoBooking BOOLEAN, "
                         "KdSuch VARCHAR(20), KdUnID INTEGER, KdName VARCHAR(80), "
