@@ -31,7 +31,9 @@ fi
 sleep 2
 log="$DEMO_DIR/VorsaSvr.log"
 touch "$log"
-tail -n 0 -f "$log" & pids+=($!)
+# The call log is written in Windows-1252; show it in the terminal's UTF-8.
+tail -n 0 -f "$log" | while IFS= read -r line; do printf '%s\n' "$line" | iconv -f WINDOWS-1252 -t UTF-8; done &
+pids+=($!)
 
 echo "Demo-Anrufe werden eingespielt (Ctrl+C beendet die Demo) ..."
 while true; do

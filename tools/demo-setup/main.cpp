@@ -56,7 +56,7 @@ int main(int argc, char** argv)
     struct F {
         const char *name, *header, *width, *format;
     };
-    const F fields[] = {{"Datum", "Datum", "1500", "hh:mm  dd.mm.yy"}, {"Anrufer", "Anrufer", "1800", ""},
+    const F fields[] = {{"Datum", "Datum", "1900", "hh:mm  dd.mm.yy"}, {"Anrufer", "Anrufer", "1800", ""},
                         {"Name", "Name", "3000", ""},                  {"Strasse", "Straße", "2700", ""},
                         {"Ort", "Ort", "1800", ""},                    {"Nr", "Nummer", "1800", ""},
                         {"Versuche", "Versuche", "900", ""}};
