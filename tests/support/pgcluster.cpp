@@ -3,6 +3,7 @@
 #include "db/udl.h"
 
 #include <QCollator>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -91,11 +92,7 @@ PgCluster::PgCluster()
     }
     const QString data = m_dir->filePath(QStringLiteral("data"));
     QString output;
-    if (!runTool(QStringLiteral("initdb"),
-                 {QStringLiteral("-D"), data, QStringLiteral("-A"), QStringLiteral("trust"),
-                  QStringLiteral("-U"), user(), QStringLiteral("--no-sync"), QStringLiteral("-E"),
-                  QStringLiteral("UTF8"), QStringLiteral("--locale=C.UTF-8")},
-                 &output, 60000)) {
+    if (!copyTemplate(data, &output)) {
         m_reason = QStringLiteral("initdb ist gescheitert: ") + output.trimmed();
         return;
     }
@@ -115,7 +112,9 @@ PgCluster::PgCluster()
                              QStringLiteral("30"), QStringLiteral("start")},
                             &output, 40000);
     }
-    if (!m_running) {
+    if (m_running) {
+        startWatchdog();
+    } else {
         QFile log(m_dir->filePath(QStringLiteral("server.log")));
         QString tail;
         if (log.open(QIODevice::ReadOnly)) {
@@ -127,6 +126,61 @@ PgCluster::PgCluster()
 }
 
 PgCluster::~PgCluster() { stop(); }
+
+bool PgCluster::initdb(const QString& data, QString* output)
+{
+    return runTool(QStringLiteral("initdb"),
+                   {QStringLiteral("-D"), data, QStringLiteral("-A"), QStringLiteral("trust"),
+                    QStringLiteral("-U"), user(), QStringLiteral("--no-sync"), QStringLiteral("-E"),
+                    QStringLiteral("UTF8"), QStringLiteral("--locale=C.UTF-8")},
+                   output, 120000);
+}
+
+bool PgCluster::copyTemplate(const QString& data, QString* output)
+{
+    // initdb takes seconds; its result is the same every time, so one
+    // template per machine and PostgreSQL version is made once and copied.
+    const uid_t owner = isRoot() ? ::getpwnam("postgres")->pw_uid : ::geteuid();
+    const QString templ = QDir::tempPath() + QStringLiteral("/vorsa-pg-template-%1-%2")
+                                                 .arg(QFileInfo(m_bin).dir().dirName())
+                                                 .arg(owner);
+    struct stat info {};
+    const QByteArray templPath = QFile::encodeName(templ);
+    const bool usable = ::stat(templPath.constData(), &info) == 0 && info.st_uid == owner &&
+                        QFileInfo::exists(templ + QStringLiteral("/PG_VERSION"));
+    if (!usable) {
+        if (QFileInfo::exists(templ)) {
+            // Not ours or incomplete: do without the template.
+            return initdb(data, output);
+        }
+        // Built inside our own folder and moved into place in one step, so
+        // that a test started at the same time never sees half a template.
+        const QString fresh = m_dir->filePath(QStringLiteral("template"));
+        if (!initdb(fresh, output)) {
+            return false;
+        }
+        if (!QDir().rename(fresh, templ)) {
+            // Another test was quicker; use ours directly.
+            return QDir().rename(fresh, data);
+        }
+    }
+    return runTool(QStringLiteral("cp"), {QStringLiteral("-a"), templ, data}, output, 60000);
+}
+
+void PgCluster::startWatchdog()
+{
+    // A test that crashes never reaches the destructor: a small shell waits
+    // for this process to end and then stops the server and removes the folder.
+    const QString pgCtl = m_bin + QStringLiteral("/pg_ctl");
+    const QString stop = isRoot() ? QStringLiteral("runuser -u postgres -- \"$2\"") : QStringLiteral("\"$2\"");
+    const QString script =
+        QStringLiteral("while kill -0 \"$0\" 2>/dev/null; do sleep 1; done; ") + stop +
+        QStringLiteral(" -D \"$1/data\" -m immediate stop >/dev/null 2>&1; rm -rf \"$1\"");
+    QProcess::startDetached(QStringLiteral("/bin/sh"),
+                            {QStringLiteral("-c"), script,
+                             QString::number(QCoreApplication::applicationPid()), m_dir->path(),
+                             pgCtl});
+}
 
 void PgCluster::stop()
 {
@@ -157,7 +211,9 @@ bool PgCluster::runTool(const QString& tool, const QStringList& arguments, QStri
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(m_dir->path());
     process.setProcessChannelMode(QProcess::MergedChannels);
-    const QString program = m_bin + QLatin1Char('/') + tool;
+    const QString program = tool.contains(QLatin1Char('/')) || tool == QLatin1String("cp")
+                                ? tool
+                                : m_bin + QLatin1Char('/') + tool;
     if (isRoot()) {
         process.start(QStringLiteral("runuser"),
                       QStringList{QStringLiteral("-u"), QStringLiteral("postgres"),
