@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QLocale>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -341,7 +342,8 @@ QString formatNumberSection(const Number& number, const QString& section, bool w
             v /= 1000.0;
         splitDigits(v, fracMax, whole, fraction);
     }
-    const bool roundsToZero = whole.isEmpty() && !fraction.contains(QRegularExpression("[1-9]"));
+    const bool roundsToZero = whole.isEmpty() && std::all_of(fraction.cbegin(), fraction.cend(),
+                                                             [](QChar c) { return c == u'0'; });
     while (fraction.size() > fracMin && fraction.endsWith(u'0'))
         fraction.chop(1);
     if (whole.size() < wholeMin)
