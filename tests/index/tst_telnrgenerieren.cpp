@@ -1,0 +1,255 @@
+// The number index window: its logic with a recording window, and the dialog.
+
+#include "indexfixture.h"
+
+#include "addresses.h"
+#include "gui/frmtelnrgenerieren.h"
+#include "index/telnrgenerieren.h"
+#include "reporter.h"
+
+#include <QApplication>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+using namespace vorsa;
+using namespace vorsa::test;
+
+namespace {
+
+// A folder whose index holds two old rows and whose address databases are
+// both there: `kunden` customers in TKunden, `drovo` in AKdAdr.
+struct Setup {
+    Setup(int kunden, int drovo)
+    {
+        folder.createIndex();
+        insertRows(folder.udlVorsa(), "TTelefonNr",
+                   {{{"TelefonNr", "0521999"}}, {{"TelefonNr", "0521998"}}});
+        const QString db = folder.file("adressen.db");
+        kundenNumbers = sampledata::generateKundenDatabase(db, kunden, 3);
+        // Both sources in one database file.
+        const QString other = folder.file("dispatch.db");
+        drovoNumbers = sampledata::generateDrovoDatabase(other, drovo, 4);
+        db::Connection con;
+        ProgramFolder::open(con, folder.udlAdressen());
+        con.execute(QStringLiteral("ATTACH DATABASE '%1' AS d").arg(other));
+        for (const char* t : {"AKdAdr", "AStrassen", "AOrte"})
+            con.execute(QStringLiteral("CREATE TABLE %1 AS SELECT * FROM d.%1").arg(t));
+    }
+    ProgramFolder folder;
+    QStringList kundenNumbers;
+    QStringList drovoNumbers;
+};
+
+const QStringList kOldRows{"0521999", "0521998"};
+
+} // namespace
+
+class TestTelNrGenerieren : public QObject {
+    Q_OBJECT
+private slots:
+    void applicationChoosesTheBuildInAnyCase_data();
+    void applicationChoosesTheBuildInAnyCase();
+    void otherApplicationOnlyFinishesTheButton_data();
+    void otherApplicationOnlyFinishesTheButton();
+    void missingServerDatabaseIsReportedAndBlocksTheStart();
+    void unloadReleasesTheIndexConnection();
+    void freshWindowShowsTheIndex();
+    void buildInTheWindowAndReopen();
+    void windowStaysOpenWhileBuilding();
+};
+
+void TestTelNrGenerieren::applicationChoosesTheBuildInAnyCase_data()
+{
+    QTest::addColumn<QString>("application");
+    QTest::addColumn<bool>("drovo");
+    QTest::newRow("KUNDEN") << "KUNDEN" << false;
+    QTest::newRow("kunden") << "kunden" << false;
+    QTest::newRow("Drovo") << "Drovo" << true;
+}
+
+void TestTelNrGenerieren::applicationChoosesTheBuildInAnyCase()
+{
+    QFETCH(QString, application);
+    QFETCH(bool, drovo);
+    Setup setup(30, 40);
+    RecordingIndexWindow window;
+    RecordingReporter reporter;
+    TelNrGenerieren logic(setup.folder.path(), reporter, window);
+    logic.setApplication(application);
+    QVERIFY(logic.load());
+    QCOMPARE(window.log, (QStringList{"bind", "button Generierung Telefon-Nr. starten 1"}));
+    window.log.clear();
+
+    QVERIFY(logic.command1Click());
+    QVERIFY(reporter.entries.isEmpty());
+    QCOMPARE(window.log.first(), QStringLiteral("button Generierung Telefon-Nr. starten 0"));
+    QCOMPARE(window.log.last(), QStringLiteral("button Fertig 0"));
+    QCOMPARE(indexNumbers(setup.folder.udlVorsa()),
+             drovo ? setup.drovoNumbers : setup.kundenNumbers);
+    // The window's result set shows the rebuilt index.
+    QCOMPARE(logic.indexRecordset()->recordCount(),
+             (drovo ? setup.drovoNumbers : setup.kundenNumbers).size());
+}
+
+void TestTelNrGenerieren::otherApplicationOnlyFinishesTheButton_data()
+{
+    QTest::addColumn<QString>("application");
+    QTest::newRow("empty") << "";
+    QTest::newRow("another word") << "FAHRDIENST";
+    QTest::newRow("with a blank") << "KUNDEN ";
+    QTest::newRow("part of it") << "KUNDE";
+}
+
+void TestTelNrGenerieren::otherApplicationOnlyFinishesTheButton()
+{
+    QFETCH(QString, application);
+    Setup setup(10, 10);
+    RecordingIndexWindow window;
+    RecordingReporter reporter;
+    TelNrGenerieren logic(setup.folder.path(), reporter, window);
+    logic.setApplication(application);
+    QVERIFY(logic.load());
+    window.log.clear();
+    QVERIFY(logic.command1Click());
+    QCOMPARE(window.log,
+             (QStringList{"button Generierung Telefon-Nr. starten 0", "button Fertig 0"}));
+    QVERIFY(reporter.entries.isEmpty());
+    QCOMPARE(indexNumbers(setup.folder.udlVorsa()), kOldRows);
+}
+
+void TestTelNrGenerieren::missingServerDatabaseIsReportedAndBlocksTheStart()
+{
+    Setup setup(10, 10);
+    QVERIFY(QFile::remove(setup.folder.udlVorsa()));
+    RecordingIndexWindow window;
+    RecordingReporter reporter;
+    TelNrGenerieren logic(setup.folder.path(), reporter, window);
+    logic.setApplication("KUNDEN");
+    QVERIFY(!logic.load());
+    QCOMPARE(reporter.procedures(), QStringList{"Form_Load"});
+    QCOMPARE(reporter.entries.first().title, QStringLiteral("Fehler: 53"));
+    QCOMPARE(window.log, QStringList{"button Generierung Telefon-Nr. starten 0"});
+    // The address database was not touched, nothing else is reported.
+    QVERIFY(!logic.command1Click());
+    QCOMPARE(reporter.entries.size(), 1);
+}
+
+void TestTelNrGenerieren::unloadReleasesTheIndexConnection()
+{
+    Setup setup(5, 5);
+    RecordingIndexWindow window;
+    RecordingReporter reporter;
+    TelNrGenerieren logic(setup.folder.path(), reporter, window);
+    QVERIFY(logic.load());
+    const QString name = logic.indexConnection()->database().connectionName();
+    QVERIFY(QSqlDatabase::contains(name));
+    logic.unload();
+    QCOMPARE(window.log.last(), QStringLiteral("unbind"));
+    QVERIFY(!QSqlDatabase::contains(name));
+    QVERIFY(!logic.indexConnection());
+}
+
+void TestTelNrGenerieren::freshWindowShowsTheIndex()
+{
+    Setup setup(5, 5);
+    RecordingReporter reporter;
+    frmTelNrGenerieren dlg(setup.folder.path(), reporter, nullptr);
+    dlg.setApplication("kunden");
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+
+    QCOMPARE(dlg.windowTitle(), QStringLiteral("Telefonnummern generieren"));
+    auto* button = dlg.findChild<QPushButton*>("Command1");
+    auto* progress = dlg.findChild<QProgressBar*>("ProgressBar1");
+    auto* grid = dlg.findChild<QTableView*>("DataGrid1");
+    QVERIFY(button && progress && grid);
+    QCOMPARE(button->text(), QStringLiteral("Generierung Telefon-Nr. starten"));
+    QVERIFY(button->isEnabled());
+    QVERIFY(!progress->isVisible());
+    // Twips of the original form, 15 to a pixel.
+    QCOMPARE(button->geometry(), QRect(6, 8, 197, 25));
+    QCOMPARE(progress->geometry(), QRect(211, 8, 470, 25));
+    QCOMPARE(grid->geometry().topLeft(), QPoint(6, 44));
+    QVERIFY(grid->width() >= 677 && grid->height() >= 325);
+
+    QVERIFY(grid->model());
+    QCOMPARE(grid->model()->rowCount(), 2);
+    QStringList headers;
+    for (int c = 0; c < grid->model()->columnCount(); ++c)
+        headers << grid->model()->headerData(c, Qt::Horizontal).toString().toLower();
+    const int column = int(headers.indexOf("telefonnr"));
+    QVERIFY(column >= 0);
+    QCOMPARE(grid->model()->index(0, column).data().toString(), QStringLiteral("0521999"));
+    QVERIFY(headers.contains(QString::fromUtf8("straße")));
+    QVERIFY(reporter.entries.isEmpty());
+}
+
+void TestTelNrGenerieren::buildInTheWindowAndReopen()
+{
+    Setup setup(260, 5);
+    RecordingReporter reporter;
+    {
+        frmTelNrGenerieren dlg(setup.folder.path(), reporter, nullptr);
+        dlg.setApplication("KUNDEN");
+        dlg.show();
+        auto* button = dlg.findChild<QPushButton*>("Command1");
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(button->text(), QStringLiteral("Fertig"));
+        QVERIFY(!button->isEnabled());
+        auto* progress = dlg.findChild<QProgressBar*>("ProgressBar1");
+        QVERIFY(progress->isVisible());
+        QCOMPARE(progress->minimum(), 1);
+        QCOMPARE(progress->maximum(), 260);
+        QCOMPARE(progress->value(), 260);
+        auto* grid = dlg.findChild<QTableView*>("DataGrid1");
+        QVERIFY(grid->model());
+        QCOMPARE(grid->model()->rowCount(), setup.kundenNumbers.size());
+        dlg.accept();
+        QVERIFY(!grid->model() || grid->model()->rowCount() == 0);
+    }
+    // Opened again: the rebuilt index and a start button ready for the next build.
+    frmTelNrGenerieren again(setup.folder.path(), reporter, nullptr);
+    again.setApplication("KUNDEN");
+    again.show();
+    auto* button = again.findChild<QPushButton*>("Command1");
+    QVERIFY(button->isEnabled());
+    QCOMPARE(button->text(), QStringLiteral("Generierung Telefon-Nr. starten"));
+    QVERIFY(!again.findChild<QProgressBar*>("ProgressBar1")->isVisible());
+    QCOMPARE(again.findChild<QTableView*>("DataGrid1")->model()->rowCount(),
+             setup.kundenNumbers.size());
+    QVERIFY(reporter.entries.isEmpty());
+}
+
+void TestTelNrGenerieren::windowStaysOpenWhileBuilding()
+{
+    Setup setup(150, 5);
+    RecordingReporter reporter;
+    frmTelNrGenerieren dlg(setup.folder.path(), reporter, nullptr);
+    dlg.setApplication("KUNDEN");
+    bool visibleAfterClose = false;
+    int progressSeen = 0;
+    auto tryToClose = [&] {
+        progressSeen = dlg.findChild<QProgressBar*>("ProgressBar1")->value();
+        dlg.close();
+        dlg.reject();
+        visibleAfterClose = dlg.isVisible();
+    };
+    // Once the window runs: press the start button; the close attempt waits
+    // for the first progress point of the build, where events are handled.
+    QTimer::singleShot(0, &dlg, [&] {
+        QTimer::singleShot(0, &dlg, tryToClose);
+        QTest::mouseClick(dlg.findChild<QPushButton*>("Command1"), Qt::LeftButton);
+        dlg.accept();
+    });
+    QTimer::singleShot(10000, &dlg, [&] { dlg.done(0); });
+    dlg.exec();
+    QCOMPARE(progressSeen, 100);
+    QVERIFY(visibleAfterClose);
+    QCOMPARE(indexNumbers(setup.folder.udlVorsa()).size(), setup.kundenNumbers.size());
+}
+
+QTEST_MAIN(TestTelNrGenerieren)
+#include "tst_telnrgenerieren.moc"
