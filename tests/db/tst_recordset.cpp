@@ -19,8 +19,7 @@ using namespace vorsa::db;
 
 namespace {
 
-template <typename F>
-int errorNumberOf(F&& f, QString* description = nullptr)
+template <typename F> int errorNumberOf(F&& f, QString* description = nullptr)
 {
     try {
         f();
@@ -62,9 +61,10 @@ class TestRecordset : public QObject {
     QString planOf(const QString& select)
     {
         Recordset plan;
-        plan.open((postgres() ? QStringLiteral("EXPLAIN ") : QStringLiteral("EXPLAIN QUERY PLAN ")) +
-                      select,
-                  m_con);
+        plan.open(
+            (postgres() ? QStringLiteral("EXPLAIN ") : QStringLiteral("EXPLAIN QUERY PLAN ")) +
+                select,
+            m_con);
         QStringList lines;
         for (; !plan.eof(); plan.moveNext()) {
             lines << plan.value(plan.fieldCount() - 1).toString();
@@ -161,7 +161,7 @@ private slots:
         QVERIFY(!empty.isNull());
         QCOMPARE(empty.toString(), QString());
         QVERIFY(rs.value(QStringLiteral("Straße")).isNull());
-        QVERIFY(rs.value(2).isNull());  // never written
+        QVERIFY(rs.value(2).isNull()); // never written
     }
 
     void emptyResultIsEofAndBofAndHasNoCurrentRow()
@@ -174,8 +174,7 @@ private slots:
         rs.moveFirst();
         QVERIFY(rs.eof());
         QVERIFY(rs.fieldCount() > 20);
-        QCOMPARE(errorNumberOf([&] { rs.value(QStringLiteral("FaDatum")); }),
-                 adErrNoCurrentRecord);
+        QCOMPARE(errorNumberOf([&] { rs.value(QStringLiteral("FaDatum")); }), adErrNoCurrentRecord);
     }
 
     void fieldsByPositionAndByNameIgnoringCase()
@@ -215,14 +214,15 @@ private slots:
         ride.setValue(QStringLiteral("FaAbgegeben"), false);
         ride.setValue(QStringLiteral("FaDatum"), QStringLiteral("2026/12/31"));
         ride.setValue(QStringLiteral("FaUhrzeit"), QStringLiteral("23:50"));
-        ride.setValue(QStringLiteral("FaKdAdresse"), QStringLiteral("Müller, Hauptstraße , Bielefeld"));
+        ride.setValue(QStringLiteral("FaKdAdresse"),
+                      QStringLiteral("Müller, Hauptstraße , Bielefeld"));
         ride.setValue(QStringLiteral("FaVonHausNr"), QVariant());
         ride.setValue(QStringLiteral("FaKdUnID"), QVariant(qlonglong(4711)));
         ride.setValue(QStringLiteral("FaSbAnnahme"), QStringLiteral("Autobooking"));
         ride.update();
         QCOMPARE(ride.recordCount(), 1);
         QCOMPARE(ride.value(QStringLiteral("FaDatum")).toString(), QStringLiteral("2026/12/31"));
-        const QVariant key = ride.value(QStringLiteral("FaUnID"));  // given by the database
+        const QVariant key = ride.value(QStringLiteral("FaUnID")); // given by the database
         ride.close();
 
         Recordset check;
@@ -238,7 +238,7 @@ private slots:
         QVERIFY(check.value(QStringLiteral("FaVonHausNr")).isNull());
         QCOMPARE(check.value(QStringLiteral("FaKdUnID")).toInt(), 4711);
         QCOMPARE(check.value(QStringLiteral("FaAbgegeben")).toBool(), false);
-        QCOMPARE(check.value(QStringLiteral("FaVorlauf")).toInt(), 0);  // table default
+        QCOMPARE(check.value(QStringLiteral("FaVorlauf")).toInt(), 0); // table default
     }
 
     void yesNoColumnsTakeBooleansAndNumbers_data()
@@ -335,7 +335,7 @@ private slots:
         rs.setValue(QStringLiteral("MandName"), QStringLiteral("Zentrale"));
         rs.update();
         rs.addNew();
-        rs.setValue(QStringLiteral("MandNr"), 1);  // the key again
+        rs.setValue(QStringLiteral("MandNr"), 1); // the key again
         rs.setValue(QStringLiteral("MandName"), QStringLiteral("Doppelt"));
         QString description;
         QCOMPARE(errorNumberOf([&] { rs.update(); }, &description), err::Database);
@@ -388,7 +388,7 @@ private slots:
         QCOMPARE(index.recordCount(), 2);
 
         m_con.execute(QStringLiteral("DELETE * FROM TTelefonNr"));
-        QCOMPARE(index.recordCount(), 2);  // static until requeried
+        QCOMPARE(index.recordCount(), 2); // static until requeried
         index.requery();
         QCOMPARE(index.recordCount(), 0);
         QVERIFY(index.eof());
@@ -441,7 +441,7 @@ private slots:
         con.open(connectionString());
         QCOMPARE(con.state(), adStateOpen);
         con.close();
-        con.close();  // closing twice is harmless
+        con.close(); // closing twice is harmless
         QCOMPARE(con.state(), adStateClosed);
     }
 
@@ -454,9 +454,10 @@ private slots:
         QVERIFY2(description.contains(QStringLiteral("DELETE * FROM TGibtEsNicht")),
                  qPrintable(description));
         Recordset rs;
-        QCOMPARE(errorNumberOf([&] { rs.open(QStringLiteral("SELECT Nix FROM TTelefonNr"), m_con); },
-                               &description),
-                 err::Database);
+        QCOMPARE(
+            errorNumberOf([&] { rs.open(QStringLiteral("SELECT Nix FROM TTelefonNr"), m_con); },
+                          &description),
+            err::Database);
         QVERIFY(description.contains(QStringLiteral("SELECT Nix FROM TTelefonNr")));
         QVERIFY(!rs.isOpen());
         // The connection is still usable.
@@ -535,6 +536,36 @@ private slots:
         QCOMPARE(rs.value(QStringLiteral("Name2")).toString(), QStringLiteral("B"));
     }
 
+    void unquotedDispatchJoinFindsTablesAndColumns()
+    {
+        // The statements of the program name tables and columns without
+        // quotes and in mixed case; both engines must take them as written.
+        m_con.execute(QStringLiteral("INSERT INTO AOrte (OrNr, OrOrt) VALUES (1, 'Bielefeld')"));
+        m_con.execute(QStringLiteral(
+            "INSERT INTO AStrassen (StUnID, StStrasse, StOrNr) VALUES (5, 'Ring', 1)"));
+        m_con.execute(QStringLiteral("INSERT INTO AKdAdr (KdUnID, KdName, KdStUnID, KdTelefon1) "
+                                     "VALUES (1, 'Mit Straße', 5, '12')"));
+        m_con.execute(QStringLiteral("INSERT INTO AKdAdr (KdUnID, KdName, KdStUnID, KdTelefon1) "
+                                     "VALUES (2, 'Ohne Straße', 99, '34')"));
+        Recordset rs;
+        rs.open(
+            QStringLiteral(
+                "Select KdSuch,KdName,KdFaInfo,KdHausNr,KdPlz,"
+                "KdVorwahl,KdTelefon1,KdTelefon2,KdTelefon3,KdMobil1,KdStUnID,KdUnID,"
+                "StStrasse,OrOrt From ((AKdAdr Left Join AStrassen On "
+                "AKdAdr.KdStUnID=AStrassen.StUnID) Left Join AOrte On AStrassen.StOrNr=AOrte.OrNr)"
+                " Order By KdUnID"),
+            m_con);
+        QCOMPARE(rs.recordCount(), 2);
+        QCOMPARE(rs.fieldCount(), 14);
+        QCOMPARE(rs.value(QStringLiteral("StStrasse")).toString(), QStringLiteral("Ring"));
+        QCOMPARE(rs.value(QStringLiteral("OrOrt")).toString(), QStringLiteral("Bielefeld"));
+        rs.moveNext();
+        QCOMPARE(rs.value(QStringLiteral("KdName")).toString(), QStringLiteral("Ohne Straße"));
+        QVERIFY(rs.value(QStringLiteral("StStrasse")).isNull());
+        QVERIFY(rs.value(QStringLiteral("OrOrt")).isNull());
+    }
+
     void openFailureNamesTheDatabaseButNeverThePassword()
     {
         const QString bad = m_dir.filePath(QStringLiteral("udlBad.UDL"));
@@ -546,7 +577,8 @@ private slots:
                                   .arg(m_pg->port()));
             expectedName = QStringLiteral("gibtesnicht");
         } else {
-            db::writeUdl(bad, QStringLiteral("Provider=SQLite;Data Source=fehlt.db;Password=Geheim123"));
+            db::writeUdl(bad,
+                         QStringLiteral("Provider=SQLite;Data Source=fehlt.db;Password=Geheim123"));
             expectedName = m_dir.filePath(QStringLiteral("fehlt.db"));
         }
         Connection con;

@@ -34,16 +34,17 @@ private slots:
     void fileEncodings_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        const QString text = QStringLiteral("[oledb]\r\n"
-                                            "; Everything after this line is an OLE DB initstring\r\n"
-                                            "Provider=SQLite;Data Source=Daten\\Büro.db\r\n");
+        const QString text =
+            QStringLiteral("[oledb]\r\n"
+                           "; Everything after this line is an OLE DB initstring\r\n"
+                           "Provider=SQLite;Data Source=Daten\\Büro.db\r\n");
         QTest::newRow("utf-16le with bom (Windows)")
             << QByteArray("\xFF\xFE", 2) + QStringEncoder(QStringConverter::Utf16LE).encode(text);
         QTest::newRow("utf-16le without bom")
             << QByteArray(QStringEncoder(QStringConverter::Utf16LE).encode(text));
         QTest::newRow("utf-8") << text.toUtf8();
         QTest::newRow("utf-8 with bom") << QByteArray("\xEF\xBB\xBF") + text.toUtf8();
-        QTest::newRow("windows-1252") << text.toLatin1();  // ü is 0xFC in both
+        QTest::newRow("windows-1252") << text.toLatin1(); // ü is 0xFC in both
         QTest::newRow("lf line ends") << text.toUtf8().replace("\r\n", "\n");
     }
 
@@ -51,7 +52,8 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         const QString path = writeBytes(QStringLiteral("udlVorsa.UDL"), bytes);
-        QCOMPARE(readUdlInitString(path), QStringLiteral("Provider=SQLite;Data Source=Daten\\Büro.db"));
+        QCOMPARE(readUdlInitString(path),
+                 QStringLiteral("Provider=SQLite;Data Source=Daten\\Büro.db"));
         const DataLink link = readDataLink(path);
         QCOMPARE(link.driver, QStringLiteral("QSQLITE"));
         // Relative to the folder of the data-link file; backslashes are folders.
@@ -61,7 +63,8 @@ private slots:
     void writtenFileReadsBack()
     {
         const QString path = m_dir.filePath(QStringLiteral("written.UDL"));
-        const QString init = QStringLiteral("Provider=PostgreSQL.1;Data Source=db1;Location=Zentrale");
+        const QString init =
+            QStringLiteral("Provider=PostgreSQL.1;Data Source=db1;Location=Zentrale");
         writeUdl(path, init);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -90,8 +93,7 @@ private slots:
             << QStringLiteral("Password=\"\";Persist Security Info=False")
             << Pairs{{"password", ""}, {"persistsecurityinfo", "False"}};
         QTest::newRow("segments without = and empty segments are skipped")
-            << QStringLiteral(";;junk;Provider=SQLite;")
-            << Pairs{{"provider", "SQLite"}};
+            << QStringLiteral(";;junk;Provider=SQLite;") << Pairs{{"provider", "SQLite"}};
     }
 
     void initStringPairs()
@@ -112,37 +114,63 @@ private slots:
         QTest::addColumn<QString>("password");
         const QString base = QStringLiteral("/srv/vorsa");
 
-        QTest::newRow("sqlite relative")
-            << "Provider=SQLite;Data Source=vorsa.db" << "QSQLITE" << base + "/vorsa.db" << ""
-            << -1 << "" << "";
-        QTest::newRow("sqlite absolute")
-            << "Provider=SQLite3;Data Source=/var/lib/vorsa/x.sqlite" << "QSQLITE"
-            << "/var/lib/vorsa/x.sqlite" << "" << -1 << "" << "";
+        QTest::newRow("sqlite relative") << "Provider=SQLite;Data Source=vorsa.db"
+                                         << "QSQLITE" << base + "/vorsa.db"
+                                         << "" << -1 << ""
+                                         << "";
+        QTest::newRow("sqlite absolute") << "Provider=SQLite3;Data Source=/var/lib/vorsa/x.sqlite"
+                                         << "QSQLITE"
+                                         << "/var/lib/vorsa/x.sqlite"
+                                         << "" << -1 << ""
+                                         << "";
         QTest::newRow("other provider naming a .sqlite3 file")
-            << "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=..\\daten\\x.sqlite3" << "QSQLITE"
-            << "/srv/daten/x.sqlite3" << "" << -1 << "" << "";
+            << "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=..\\daten\\x.sqlite3"
+            << "QSQLITE"
+            << "/srv/daten/x.sqlite3"
+            << "" << -1 << ""
+            << "";
         QTest::newRow("postgresql")
             << "Provider=PostgreSQL;Data Source=dbhost;Location=vorsa;User ID=taxi;Password=pw;"
                "Port=5433"
-            << "QPSQL" << "vorsa" << "dbhost" << 5433 << "taxi" << "pw";
+            << "QPSQL"
+            << "vorsa"
+            << "dbhost" << 5433 << "taxi"
+            << "pw";
         QTest::newRow("postgresql ole db provider, initial catalog")
             << "Provider=PostgreSQL OLE DB Provider;Data Source=10.0.0.5;Initial Catalog=adressen"
-            << "QPSQL" << "adressen" << "10.0.0.5" << -1 << "" << "";
+            << "QPSQL"
+            << "adressen"
+            << "10.0.0.5" << -1 << ""
+            << "";
         QTest::newRow("postgresql.1 over a socket folder")
             << "Provider=PostgreSQL.1;Data Source=/var/run/postgresql;Location=vorsa"
-            << "QPSQL" << "vorsa" << "/var/run/postgresql" << -1 << "" << "";
+            << "QPSQL"
+            << "vorsa"
+            << "/var/run/postgresql" << -1 << ""
+            << "";
         QTest::newRow("postgresql host:port")
-            << "Provider=PostgreSQL;Data Source=dbhost:6000;Location=vorsa" << "QPSQL" << "vorsa"
-            << "dbhost" << 6000 << "" << "";
+            << "Provider=PostgreSQL;Data Source=dbhost:6000;Location=vorsa"
+            << "QPSQL"
+            << "vorsa"
+            << "dbhost" << 6000 << ""
+            << "";
         QTest::newRow("postgresql host ending in .db is a host")
-            << "Provider=PostgreSQL;Data Source=server.db;Location=vorsa" << "QPSQL" << "vorsa"
-            << "server.db" << -1 << "" << "";
-        QTest::newRow("odbc dsn")
-            << "Provider=MSDASQL.1;DSN=Vorsa;User ID=u;Password=p" << "QODBC" << "Vorsa" << ""
-            << -1 << "u" << "p";
+            << "Provider=PostgreSQL;Data Source=server.db;Location=vorsa"
+            << "QPSQL"
+            << "vorsa"
+            << "server.db" << -1 << ""
+            << "";
+        QTest::newRow("odbc dsn") << "Provider=MSDASQL.1;DSN=Vorsa;User ID=u;Password=p"
+                                  << "QODBC"
+                                  << "Vorsa"
+                                  << "" << -1 << "u"
+                                  << "p";
         QTest::newRow("odbc driver string")
             << "Provider=MSDASQL;Extended Properties=\"DRIVER={SQLite3};Database=/x.db\""
-            << "QODBC" << "DRIVER={SQLite3};Database=/x.db" << "" << -1 << "" << "";
+            << "QODBC"
+            << "DRIVER={SQLite3};Database=/x.db"
+            << "" << -1 << ""
+            << "";
     }
 
     void providers()
@@ -247,7 +275,8 @@ private slots:
     void descriptionsNeverShowPasswords()
     {
         const DataLink pg = dataLinkFromInitString(
-            QStringLiteral("Provider=PostgreSQL;Data Source=h;Port=5433;Location=d;Password=Geheim"),
+            QStringLiteral(
+                "Provider=PostgreSQL;Data Source=h;Port=5433;Location=d;Password=Geheim"),
             QString());
         QCOMPARE(pg.description(), QStringLiteral("h:5433/d"));
         const DataLink odbc = dataLinkFromInitString(
@@ -262,14 +291,16 @@ private slots:
     {
         QTest::addColumn<QString>("given");
         QTest::addColumn<QString>("mapped");
-        QTest::newRow("delete star") << "DELETE * FROM TTelefonNr" << "DELETE FROM TTelefonNr";
-        QTest::newRow("any case and blanks")
-            << "  delete   *from  TTelefonNr" << "  DELETE FROM  TTelefonNr";
-        QTest::newRow("plain delete unchanged") << "DELETE FROM T WHERE a=1" << "DELETE FROM T WHERE a=1";
-        QTest::newRow("select unchanged") << "SELECT * FROM TTelefonNr" << "SELECT * FROM TTelefonNr";
-        QTest::newRow("star in a text unchanged")
-            << "INSERT INTO T (a) VALUES ('DELETE * FROM x')"
-            << "INSERT INTO T (a) VALUES ('DELETE * FROM x')";
+        QTest::newRow("delete star") << "DELETE * FROM TTelefonNr"
+                                     << "DELETE FROM TTelefonNr";
+        QTest::newRow("any case and blanks") << "  delete   *from  TTelefonNr"
+                                             << "  DELETE FROM  TTelefonNr";
+        QTest::newRow("plain delete unchanged") << "DELETE FROM T WHERE a=1"
+                                                << "DELETE FROM T WHERE a=1";
+        QTest::newRow("select unchanged") << "SELECT * FROM TTelefonNr"
+                                          << "SELECT * FROM TTelefonNr";
+        QTest::newRow("star in a text unchanged") << "INSERT INTO T (a) VALUES ('DELETE * FROM x')"
+                                                  << "INSERT INTO T (a) VALUES ('DELETE * FROM x')";
     }
 
     void statementMapping()

@@ -33,7 +33,10 @@ int freePort()
     return probe.serverPort();
 }
 
-bool isRoot() { return ::geteuid() == 0; }
+bool isRoot()
+{
+    return ::geteuid() == 0;
+}
 
 QString sqlError(const QSqlError& e)
 {
@@ -125,7 +128,10 @@ PgCluster::PgCluster()
     }
 }
 
-PgCluster::~PgCluster() { stop(); }
+PgCluster::~PgCluster()
+{
+    stop();
+}
 
 bool PgCluster::initdb(const QString& data, QString* output)
 {
@@ -141,9 +147,9 @@ bool PgCluster::copyTemplate(const QString& data, QString* output)
     // initdb takes seconds; its result is the same every time, so one
     // template per machine and PostgreSQL version is made once and copied.
     const uid_t owner = isRoot() ? ::getpwnam("postgres")->pw_uid : ::geteuid();
-    const QString templ = QDir::tempPath() + QStringLiteral("/vorsa-pg-template-%1-%2")
-                                                 .arg(QFileInfo(m_bin).dir().dirName())
-                                                 .arg(owner);
+    const QString templ =
+        QDir::tempPath() +
+        QStringLiteral("/vorsa-pg-template-%1-%2").arg(QFileInfo(m_bin).dir().dirName()).arg(owner);
     struct stat info {};
     const QByteArray templPath = QFile::encodeName(templ);
     const bool usable = ::stat(templPath.constData(), &info) == 0 && info.st_uid == owner &&
@@ -172,7 +178,8 @@ void PgCluster::startWatchdog()
     // A test that crashes never reaches the destructor: a small shell waits
     // for this process to end and then stops the server and removes the folder.
     const QString pgCtl = m_bin + QStringLiteral("/pg_ctl");
-    const QString stop = isRoot() ? QStringLiteral("runuser -u postgres -- \"$2\"") : QStringLiteral("\"$2\"");
+    const QString stop =
+        isRoot() ? QStringLiteral("runuser -u postgres -- \"$2\"") : QStringLiteral("\"$2\"");
     const QString script =
         QStringLiteral("while kill -0 \"$0\" 2>/dev/null; do sleep 1; done; ") + stop +
         QStringLiteral(" -D \"$1/data\" -m immediate stop >/dev/null 2>&1; rm -rf \"$1\"");
@@ -195,7 +202,10 @@ void PgCluster::stop()
     m_running = false;
 }
 
-QString PgCluster::socketDir() const { return m_dir ? m_dir->path() : QString(); }
+QString PgCluster::socketDir() const
+{
+    return m_dir ? m_dir->path() : QString();
+}
 
 bool PgCluster::runTool(const QString& tool, const QStringList& arguments, QString* output,
                         int timeoutMs)
@@ -291,9 +301,8 @@ void PgCluster::writeUdl(const QString& udlPath, const QString& database, bool v
 void writeSqliteUdl(const QString& udlPath, const QString& databaseFile, bool createFile)
 {
     const QDir folder = QFileInfo(udlPath).absoluteDir();
-    const QString absolute = QFileInfo(databaseFile).isAbsolute()
-                                 ? databaseFile
-                                 : folder.absoluteFilePath(databaseFile);
+    const QString absolute =
+        QFileInfo(databaseFile).isAbsolute() ? databaseFile : folder.absoluteFilePath(databaseFile);
     QString relative = folder.relativeFilePath(absolute);
     if (relative.startsWith(QLatin1String(".."))) {
         relative = absolute;

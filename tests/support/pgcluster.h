@@ -58,8 +58,7 @@ public:
     static QString binDir();
 
 private:
-    bool runTool(const QString& tool, const QStringList& arguments, QString* output,
-                 int timeoutMs);
+    bool runTool(const QString& tool, const QStringList& arguments, QString* output, int timeoutMs);
     bool initdb(const QString& data, QString* output);
     bool copyTemplate(const QString& data, QString* output);
     void startWatchdog();

@@ -48,8 +48,8 @@ void removeConnection(const QString& name)
 
 QString mapStatement(const QString& statement)
 {
-    static const QRegularExpression deleteStar(
-        QStringLiteral("^(\\s*)DELETE\\s*\\*\\s*FROM\\b"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression deleteStar(QStringLiteral("^(\\s*)DELETE\\s*\\*\\s*FROM\\b"),
+                                               QRegularExpression::CaseInsensitiveOption);
     QString mapped = statement;
     mapped.replace(deleteStar, QStringLiteral("\\1DELETE FROM"));
     return mapped;
@@ -65,8 +65,7 @@ Connection::~Connection()
     }
 }
 
-void Connection::open(const QString& connectionString, const QString& user,
-                      const QString& password)
+void Connection::open(const QString& connectionString, const QString& user, const QString& password)
 {
     close();
     DataLink link = dataLinkFromConnectionString(connectionString);
@@ -89,8 +88,8 @@ void Connection::open(const DataLink& link)
                 .arg(link.driver, description));
     }
     if (link.driver == QLatin1String("QSQLITE") && !QFileInfo(link.databaseName).isFile()) {
-        throw VbError::database(
-            QStringLiteral("Die Datenbankdatei \"%1\" wurde nicht gefunden").arg(link.databaseName));
+        throw VbError::database(QStringLiteral("Die Datenbankdatei \"%1\" wurde nicht gefunden")
+                                    .arg(link.databaseName));
     }
 
     const QString name = nextConnectionName();
@@ -99,7 +98,8 @@ void Connection::open(const DataLink& link)
         QSqlDatabase db = QSqlDatabase::addDatabase(link.driver, name);
         db.setDatabaseName(link.databaseName);
         if (link.driver == QLatin1String("QSQLITE")) {
-            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(sqliteBusyTimeoutMs));
+            db.setConnectOptions(
+                QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(sqliteBusyTimeoutMs));
         } else {
             if (!link.host.isEmpty()) {
                 db.setHostName(link.host);
@@ -111,8 +111,8 @@ void Connection::open(const DataLink& link)
             db.setPassword(link.password);
             if (link.driver == QLatin1String("QPSQL")) {
                 // Notices ("already exists, skipping") are no news to the operator.
-                db.setConnectOptions(QStringLiteral(
-                    "connect_timeout=10;options='-c client_min_messages=warning'"));
+                db.setConnectOptions(
+                    QStringLiteral("connect_timeout=10;options='-c client_min_messages=warning'"));
             }
         }
         if (!db.open()) {
@@ -127,8 +127,9 @@ void Connection::open(const DataLink& link)
     }
     if (!failure.isNull()) {
         removeConnection(name);
-        throw VbError::database(QStringLiteral("Die Datenbank \"%1\" konnte nicht geöffnet werden: %2")
-                                    .arg(description, failure));
+        throw VbError::database(
+            QStringLiteral("Die Datenbank \"%1\" konnte nicht geöffnet werden: %2")
+                .arg(description, failure));
     }
 
     m_state = std::make_shared<detail::ConnectionState>();
@@ -138,7 +139,10 @@ void Connection::open(const DataLink& link)
     m_state->open = true;
 }
 
-bool Connection::isOpen() const { return m_state && m_state->open; }
+bool Connection::isOpen() const
+{
+    return m_state && m_state->open;
+}
 
 void Connection::close()
 {
@@ -247,8 +251,14 @@ QSqlDatabase Connection::database() const
     return QSqlDatabase::database(m_state->name, false);
 }
 
-QString Connection::driverName() const { return isOpen() ? m_state->driver : QString(); }
+QString Connection::driverName() const
+{
+    return isOpen() ? m_state->driver : QString();
+}
 
-QString Connection::description() const { return isOpen() ? m_state->description : QString(); }
+QString Connection::description() const
+{
+    return isOpen() ? m_state->description : QString();
+}
 
 } // namespace vorsa::db

@@ -72,7 +72,7 @@ private:
     friend class Recordset;
     void requireOpen(const char* operation) const;
 
-    std::shared_ptr<detail::ConnectionState> m_state;  // shared with the attached result sets
+    std::shared_ptr<detail::ConnectionState> m_state; // shared with the attached result sets
     int m_cursorLocation = adUseClient;
 };
 

@@ -16,9 +16,9 @@ public:
 // The part of a connection that its result sets share: it outlives the
 // Connection object, so a result set can tell that its connection is gone.
 struct ConnectionState {
-    QString name;         // unique Qt connection name while open
+    QString name; // unique Qt connection name while open
     QString driver;
-    QString description;  // for messages
+    QString description; // for messages
     bool open = false;
     QList<ConnectionUser*> users;
 

@@ -127,8 +127,11 @@ QVariant coerced(const QVariant& value, QMetaType columnType)
             return QVariant(value.toDouble() != 0.0);
         }
         const QString text = value.toString().trimmed().toLower();
-        static const QStringList no = {QString(), QStringLiteral("0"), QStringLiteral("false"),
-                                       QStringLiteral("falsch"), QStringLiteral("nein"),
+        static const QStringList no = {QString(),
+                                       QStringLiteral("0"),
+                                       QStringLiteral("false"),
+                                       QStringLiteral("falsch"),
+                                       QStringLiteral("nein"),
                                        QStringLiteral("no")};
         return QVariant(!no.contains(text));
     }
@@ -145,24 +148,24 @@ struct Recordset::Impl : detail::ConnectionUser {
     ~Impl() override { detachFromConnection(); }
 
     Recordset* owner;
-    std::shared_ptr<detail::ConnectionState> connection;  // null when detached
+    std::shared_ptr<detail::ConnectionState> connection; // null when detached
     QString statement;
     LockType lock = LockType::ReadOnly;
 
     QStringList names;
-    QHash<QString, int> byName;  // lower-case name -> position
+    QHash<QString, int> byName; // lower-case name -> position
     QVector<QVector<QVariant>> rows;
 
     // The table that takes new rows, read at the first addNew.
     bool tableRead = false;
-    QString table;           // as the INSERT names it
-    QSqlRecord tableRecord;  // its columns
+    QString table;          // as the INSERT names it
+    QSqlRecord tableRecord; // its columns
     QHash<QString, int> tableByName;
     QString primaryKey;
-    QHash<QString, QSqlQuery> inserts;  // prepared, per column set
+    QHash<QString, QSqlQuery> inserts; // prepared, per column set
 
     bool adding = false;
-    QStringList pendingColumns;  // real column names in the order set
+    QStringList pendingColumns; // real column names in the order set
     QVector<QVariant> pendingValues;
 
     void connectionClosing() override
@@ -304,7 +307,8 @@ struct Recordset::Impl : detail::ConnectionUser {
             QSqlQuery prepared(db);
             if (!prepared.prepare(text)) {
                 throw VbError::database(
-                    QStringLiteral("Der Datensatz konnte nicht gespeichert werden: %1 [Anweisung: %2]")
+                    QStringLiteral(
+                        "Der Datensatz konnte nicht gespeichert werden: %1 [Anweisung: %2]")
                         .arg(sqlErrorText(prepared.lastError()), text));
             }
             it = inserts.insert(key, prepared);
@@ -455,7 +459,10 @@ void Recordset::moveNext()
     ++m_pos;
 }
 
-int Recordset::fieldCount() const { return m_open ? int(d->names.size()) : 0; }
+int Recordset::fieldCount() const
+{
+    return m_open ? int(d->names.size()) : 0;
+}
 
 QString Recordset::fieldName(int index) const
 {
@@ -491,7 +498,10 @@ QVariant Recordset::value(const QString& name) const
     return value(index);
 }
 
-bool Recordset::hasField(const QString& name) const { return fieldIndex(name) >= 0; }
+bool Recordset::hasField(const QString& name) const
+{
+    return fieldIndex(name) >= 0;
+}
 
 int Recordset::fieldIndex(const QString& name) const
 {

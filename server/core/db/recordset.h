@@ -50,8 +50,8 @@ public:
     // Fields of the current row.
     int fieldCount() const;
     QString fieldName(int index) const;
-    QVariant value(int index) const;             // null stays null
-    QVariant value(const QString& name) const;   // ignoring case; missing: 3265
+    QVariant value(int index) const;           // null stays null
+    QVariant value(const QString& name) const; // ignoring case; missing: 3265
     bool hasField(const QString& name) const;
     // Position of a field by name ignoring case, -1 when missing.
     int fieldIndex(const QString& name) const;

@@ -109,7 +109,8 @@ QMap<QString, QString> parseInitString(const QString& initString)
             ++i;
         }
         QString value;
-        if (i < n && (initString.at(i) == QLatin1Char('"') || initString.at(i) == QLatin1Char('\''))) {
+        if (i < n &&
+            (initString.at(i) == QLatin1Char('"') || initString.at(i) == QLatin1Char('\''))) {
             const QChar quote = initString.at(i++);
             while (i < n) {
                 if (initString.at(i) == quote) {
@@ -181,9 +182,11 @@ DataLink dataLinkFromInitString(const QString& initString, const QString& baseDi
             link.port = port.toInt(&ok);
             if (!ok || link.port <= 0 || link.port > 65535) {
                 throw VbError::database(
-                    QStringLiteral("Ungültige Portnummer \"%1\" in der Datenverknüpfung").arg(port));
+                    QStringLiteral("Ungültige Portnummer \"%1\" in der Datenverknüpfung")
+                        .arg(port));
             }
-        } else if (!link.host.startsWith(QLatin1Char('/')) && link.host.count(QLatin1Char(':')) == 1) {
+        } else if (!link.host.startsWith(QLatin1Char('/')) &&
+                   link.host.count(QLatin1Char(':')) == 1) {
             // "host:port" in the data source
             const qsizetype colon = link.host.indexOf(QLatin1Char(':'));
             bool ok = false;
@@ -206,9 +209,8 @@ DataLink dataLinkFromInitString(const QString& initString, const QString& baseDi
         link.driver = QStringLiteral("QODBC");
         if (!extended.isEmpty()) {
             link.databaseName = extended;
-            const bool namesSource =
-                parseInitString(extended).contains(QStringLiteral("dsn")) ||
-                parseInitString(extended).contains(QStringLiteral("driver"));
+            const bool namesSource = parseInitString(extended).contains(QStringLiteral("dsn")) ||
+                                     parseInitString(extended).contains(QStringLiteral("driver"));
             if (!namesSource && !dsn.isEmpty()) {
                 link.databaseName = QStringLiteral("DSN=") + dsn + QLatin1Char(';') + extended;
             }
@@ -225,8 +227,8 @@ DataLink dataLinkFromInitString(const QString& initString, const QString& baseDi
     if (provider.startsWith(QLatin1String("sqlite")) || looksLikeSqliteFile(dataSource)) {
         link.driver = QStringLiteral("QSQLITE");
         if (dataSource.isEmpty()) {
-            throw VbError::database(
-                QStringLiteral("Die Datenverknüpfung für SQLite nennt keine Datei (\"Data Source\")"));
+            throw VbError::database(QStringLiteral(
+                "Die Datenverknüpfung für SQLite nennt keine Datei (\"Data Source\")"));
         }
         QString path = dataSource;
         path.replace(QLatin1Char('\\'), QLatin1Char('/'));
@@ -278,13 +280,15 @@ DataLink dataLinkFromConnectionString(const QString& connectionString)
 
 void writeUdl(const QString& udlPath, const QString& initString)
 {
-    const QString text = QStringLiteral("[oledb]\r\n"
-                                        "; Everything after this line is an OLE DB initstring\r\n") +
-                         initString + QStringLiteral("\r\n");
+    const QString text =
+        QStringLiteral("[oledb]\r\n"
+                       "; Everything after this line is an OLE DB initstring\r\n") +
+        initString + QStringLiteral("\r\n");
     QByteArray bytes("\xFF\xFE", 2);
     bytes += QStringEncoder(QStringConverter::Utf16LE).encode(text);
     QFile file(udlPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(bytes) != bytes.size()) {
         throw VbError::pathFileAccess(udlPath);
     }
 }

@@ -10,15 +10,15 @@ constexpr int adErrProviderNotFound = 3706;
 
 // What a data-link file names: the Qt driver and how to reach the database.
 struct DataLink {
-    QString provider;      // as written in the file ("PostgreSQL OLE DB Provider", ...)
-    QString driver;        // "QSQLITE", "QPSQL" or "QODBC"
-    QString databaseName;  // SQLite: absolute file path; PostgreSQL: database; ODBC: DSN or
-                           // driver connection string
-    QString host;          // PostgreSQL: host name, address or socket folder ("/...")
-    int port = -1;         // -1: the driver's default
+    QString provider;     // as written in the file ("PostgreSQL OLE DB Provider", ...)
+    QString driver;       // "QSQLITE", "QPSQL" or "QODBC"
+    QString databaseName; // SQLite: absolute file path; PostgreSQL: database; ODBC: DSN or
+                          // driver connection string
+    QString host;         // PostgreSQL: host name, address or socket folder ("/...")
+    int port = -1;        // -1: the driver's default
     QString user;
     QString password;
-    QString udlPath;       // the file it was read from (empty for an inline init string)
+    QString udlPath; // the file it was read from (empty for an inline init string)
 
     // The database as error messages name it: the path, host/database or the
     // ODBC source; never the password.
