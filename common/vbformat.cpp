@@ -19,6 +19,13 @@ constexpr QChar kThousands = u'.';
 // The day a time without a date belongs to (day 0 of the date numbers).
 const QDate kZeroDate(1899, 12, 30);
 
+// A date and time as written, without a time zone.
+struct WallClock {
+    QDate date;  // invalid for a time alone
+    QTime time;
+};
+std::optional<WallClock> parseWallClock(const QString& text);
+
 const char16_t* const kDayNames[] = {u"Montag",  u"Dienstag", u"Mittwoch", u"Donnerstag",
                                      u"Freitag", u"Samstag",  u"Sonntag"};
 const char16_t* const kDayShort[] = {u"Mo", u"Di", u"Mi", u"Do", u"Fr", u"Sa", u"So"};
@@ -72,10 +79,10 @@ bool startsWithAt(const QString& p, qsizetype i, QStringView what)
     return QStringView(p).mid(i, what.size()).compare(what, Qt::CaseInsensitive) == 0;
 }
 
-QString formatDate(const QDateTime& dt, const QString& pattern)
+// Works on the wall-clock date and time, so that formatting never asks the
+// time-zone database (a journal reload formats a million of them).
+QString formatDate(const QDate& date, const QTime& time, const QString& pattern)
 {
-    const QDate date = dt.date();
-    const QTime time = dt.time();
     const bool twelveHours = pattern.contains(u"AM/PM", Qt::CaseInsensitive) ||
                              pattern.contains(u"A/P", Qt::CaseInsensitive);
     int hour = time.hour();
@@ -409,7 +416,8 @@ enum class Kind { Date, Number, Text };
 
 struct Classified {
     Kind kind = Kind::Text;
-    QDateTime dateTime;
+    QDate date;
+    QTime time;
     Number number;
 };
 
@@ -437,15 +445,21 @@ Classified classify(const QVariant& value)
     switch (value.typeId()) {
     case QMetaType::QDateTime:
         c.kind = Kind::Date;
-        c.dateTime = value.toDateTime();
+        {
+            const QDateTime dt = value.toDateTime();
+            c.date = dt.date();
+            c.time = dt.time();
+        }
         return c;
     case QMetaType::QDate:
         c.kind = Kind::Date;
-        c.dateTime = QDateTime(value.toDate(), QTime(0, 0));
+        c.date = value.toDate();
+        c.time = QTime(0, 0);
         return c;
     case QMetaType::QTime:
         c.kind = Kind::Date;
-        c.dateTime = QDateTime(kZeroDate, value.toTime());
+        c.date = kZeroDate;
+        c.time = value.toTime();
         return c;
     case QMetaType::Bool:
         c.kind = Kind::Number;
@@ -478,13 +492,15 @@ Classified classify(const QVariant& value)
         break;
     }
     const QString text = value.toString();
-    const QVariant parsed = parseDateTimeText(text);
-    if (parsed.typeId() == QMetaType::QDateTime) {
+    const auto parsed = parseWallClock(text);
+    if (parsed && parsed->date.isValid()) {
         c.kind = Kind::Date;
-        c.dateTime = parsed.toDateTime();
-    } else if (parsed.typeId() == QMetaType::QTime) {
+        c.date = parsed->date;
+        c.time = parsed->time;
+    } else if (parsed) {
         c.kind = Kind::Date;
-        c.dateTime = QDateTime(kZeroDate, parsed.toTime());
+        c.date = kZeroDate;
+        c.time = parsed->time;
     } else if (const std::optional<Number> n = numberFromText(text)) {
         c.kind = Kind::Number;
         c.number = *n;
@@ -519,14 +535,14 @@ const QHash<QString, Named>& namedFormats()
     return formats;
 }
 
-std::optional<QDateTime> buildDateTime(int year, int month, int day, int hour, int minute,
+std::optional<WallClock> buildDateTime(int year, int month, int day, int hour, int minute,
                                        int second, int msec)
 {
     const QDate date(year, month, day);
     const QTime time(hour, minute, second, msec);
     if (!date.isValid() || !time.isValid())
         return std::nullopt;
-    return QDateTime(date, time);
+    return WallClock{date, time};
 }
 
 int twoDigitYear(int yy)
@@ -552,9 +568,9 @@ QString vbFormat(const QVariant& value, const QString& pattern)
 
     if (c.kind == Kind::Date) {
         if (name == u"general date")
-            return vbText(c.dateTime);
+            return vbText(QDateTime(c.date, c.time));
         const QString p = isNamed && !named->datePattern.isEmpty() ? named->datePattern : pattern;
-        return formatDate(c.dateTime, sections(p).constFirst());
+        return formatDate(c.date, c.time, sections(p).constFirst());
     }
     if (name == u"general number")
         return vbText(c.number.isInteger
@@ -603,6 +619,17 @@ QString vbText(const QVariant& value)
 
 QVariant parseDateTimeText(const QString& text)
 {
+    const auto parts = parseWallClock(text);
+    if (!parts)
+        return QVariant();
+    if (!parts->date.isValid())
+        return parts->time;
+    return QDateTime(parts->date, parts->time);
+}
+
+namespace {
+std::optional<WallClock> parseWallClock(const QString& text)
+{
     const QString t = text.trimmed();
     // dd.mm.yyyy or dd.mm.yy, with an optional time hh:mm or hh:mm:ss
     static const QRegularExpression german(QStringLiteral(
@@ -621,23 +648,24 @@ QVariant parseDateTimeText(const QString& text)
             year = twoDigitYear(year);
         if (const auto dt = buildDateTime(year, number(m, 2), number(m, 1), number(m, 4),
                                           number(m, 5), number(m, 6), 0))
-            return *dt;
-        return QVariant();
+            return dt;
+        return std::nullopt;
     }
     if (const QRegularExpressionMatch m = iso.match(t); m.hasMatch()) {
         const QString ms = m.captured(7);
         const int msec = ms.isEmpty() ? 0 : (ms + QStringLiteral("00")).left(3).toInt();
         if (const auto dt = buildDateTime(number(m, 1), number(m, 2), number(m, 3), number(m, 4),
                                           number(m, 5), number(m, 6), msec))
-            return *dt;
-        return QVariant();
+            return dt;
+        return std::nullopt;
     }
     if (const QRegularExpressionMatch m = timeOnly.match(t); m.hasMatch()) {
         const QTime time(number(m, 1), number(m, 2), number(m, 3));
         if (time.isValid())
-            return time;
+            return WallClock{QDate(), time};
     }
-    return QVariant();
+    return std::nullopt;
 }
+} // namespace
 
 } // namespace vorsa
