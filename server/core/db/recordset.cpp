@@ -233,12 +233,35 @@ struct Recordset::Impl : detail::ConnectionUser {
                 for (int i = 0; i < count; ++i) {
                     row[i] = query.value(i);
                 }
+                shareRepeatedTexts(row);
                 rows.append(std::move(row));
             }
             if (query.lastError().isValid()) {
                 throw VbError::database(
                     QStringLiteral("Die Abfrage konnte nicht gelesen werden: %1 [Anweisung: %2]")
                         .arg(sqlErrorText(query.lastError()), statement));
+            }
+        }
+    }
+
+    // A whole index is held in memory: a text equal to the one above it in
+    // the same column (a default, a town) shares that one's storage.
+    void shareRepeatedTexts(QVector<QVariant>& row) const
+    {
+        if (rows.isEmpty()) {
+            return;
+        }
+        const QVector<QVariant>& above = rows.constLast();
+        for (qsizetype i = 0; i < row.size(); ++i) {
+            QVariant& v = row[i];
+            const QVariant& u = above.at(i);
+            if (v.typeId() == QMetaType::QString && u.typeId() == QMetaType::QString &&
+                !v.isNull() && !u.isNull()) {
+                const QString& a = *static_cast<const QString*>(v.constData());
+                const QString& b = *static_cast<const QString*>(u.constData());
+                if (a.size() == b.size() && a == b) {
+                    v = u;
+                }
             }
         }
     }
