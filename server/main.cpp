@@ -1,6 +1,7 @@
 #include "desktop.h"
 #include "gui/frmmain.h"
 #include "iconlist.h"
+#include "index/buildindexcommand.h"
 #include "linefactory.h"
 #include "programdir.h"
 #include "reporter.h"
@@ -56,6 +57,10 @@ int runHeadless(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    if (hasFlag(argc, argv, "--build-index")) {
+        QCoreApplication app(argc, argv);
+        return runBuildIndex(programDirectory(app.arguments()));
+    }
     if (hasFlag(argc, argv, "--headless"))
         return runHeadless(argc, argv);
 

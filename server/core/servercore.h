@@ -104,6 +104,7 @@ public:
     bool stammdatenVisible() const { return m_stammdatenVisible; }
     QStringList connections() const { return m_clients.connections(); }
     const QString& programDir() const { return m_env.programDir; }
+    IReporter& reporter() const { return *m_env.reporter; }
     QString connectionString() const;
 
     CallListModel& callList() { return m_callList; }

@@ -1,5 +1,7 @@
 #include "frmmain.h"
 
+#include "frmtelnrgenerieren.h"
+
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
@@ -145,7 +147,8 @@ void frmMain::applyColumns()
     for (int i = 0; i < columns.size(); ++i) {
         const int px = std::max(1, int(std::lround(columns[i].width / double(kTwipsPerPixel))));
         ListView1->header()->resizeSection(i, px);
-        m_initialWidths.append(px);
+        // The header may hold a column wider than asked (its minimum size).
+        m_initialWidths.append(ListView1->header()->sectionSize(i));
     }
 }
 
@@ -167,7 +170,13 @@ QList<FieldDefinitions::Column> frmMain::currentColumns() const
 
 void frmMain::mnuTelNrGenerieren_Click()
 {
+    // The line is not restarted while the index is rebuilt.
     m_core->stopRestartTimer();
+    {
+        frmTelNrGenerieren window(m_core->programDir(), m_core->reporter(), this);
+        window.setApplication(m_core->settings().application);
+        window.exec();
+    }
     m_core->startRestartTimer();
 }
 
