@@ -30,6 +30,7 @@ bool SippPeer::start(const Call& call, const QString& target, const QStringList&
     for (const QString& h : call.extraHeaders)
         extra += "      " + h.toUtf8() + '\n';
     xml.replace("      @EXTRA@\n", extra);
+    xml.replace("@TO@", (call.to.isEmpty() ? call.requestUser : call.to).toUtf8());
     xml.replace("@RURI@", call.requestUser.toUtf8());
     xml.replace("@FROM@", call.from.toUtf8());
     xml.replace("@PAUSE@", QByteArray::number(call.pauseMs));

@@ -17,6 +17,7 @@ public:
     struct Call {
         QString scenario = QStringLiteral("ring_cancel.xml");
         QString requestUser = QStringLiteral("5551234");
+        QString to; // the request user when empty
         QString from = QStringLiteral("<sip:0521123456@127.0.0.1>");
         QStringList extraHeaders;
         int pauseMs = 300;

@@ -203,6 +203,9 @@ bool SipLine::Impl::createStack()
                      NUTAG_URL(url.constData()), NUTAG_MEDIA_ENABLE(0), NUTAG_AUTOALERT(0),
                      NUTAG_AUTOANSWER(0), NUTAG_ENABLEINVITE(1),
                      NUTAG_ALLOW("INVITE, ACK, CANCEL, BYE, OPTIONS"),
+                     // No OPTIONS to our own contact through the registrar:
+                     // many registrars and PBXs do not route them.
+                     NUTAG_OUTBOUND("no-validate"),
                      SIPTAG_USER_AGENT_STR(agent.constData()), TAG_END());
     if (!nua) {
         problem = QStringLiteral("kann nicht auf %1 empfangen (Adresse belegt oder ungültig)")
@@ -386,9 +389,11 @@ void SipLine::Impl::onRegister(int status, const char* phrase, nua_handle_t* nh,
             challenge = status == 401 ? reinterpret_cast<const msg_auth_t*>(sip->sip_www_authenticate)
                                       : reinterpret_cast<const msg_auth_t*>(sip->sip_proxy_authenticate);
         const char* realm = challenge ? msg_params_find(challenge->au_params, "realm=") : nullptr;
-        // The stack answers a fresh challenge itself; a second one in a row
-        // means the credentials are wrong.
-        if (challenge && realm && ++authTries <= 2 && !settings.password.isEmpty()) {
+        // A challenge right after our credentials means they are wrong, unless
+        // the registrar only found the nonce stale.
+        const char* stale = challenge ? msg_params_find(challenge->au_params, "stale=") : nullptr;
+        const bool retry = authTries == 0 || (stale && QByteArray(stale).toLower().contains("true"));
+        if (challenge && realm && retry && ++authTries <= 5 && !settings.password.isEmpty()) {
             const QString authUser = settings.authUser.isEmpty() ? settings.user : settings.authUser;
             const QByteArray credentials = QStringLiteral("%1:%2:%3:%4")
                                                .arg(QString::fromUtf8(challenge->au_scheme),
@@ -499,6 +504,9 @@ QString SipLine::capiRelease() const
     case Impl::Registration::None:
         break;
     }
+    // While a failed registration is tried again, its reason stays in sight.
+    if (!d->problem.isEmpty())
+        return d->problem + QStringLiteral(", neuer Versuch läuft");
     return QStringLiteral("Registrierung bei %1 läuft").arg(d->registrarUri);
 }
 
