@@ -6,6 +6,10 @@
 
 int main(int argc, char* argv[])
 {
+    // The local time zone is read once: unset, the C library looks at the zone
+    // file again for every date it converts, and every listed call has one.
+    if (!qEnvironmentVariableIsSet("TZ"))
+        qputenv("TZ", ":/etc/localtime");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VorsaCl"));
 

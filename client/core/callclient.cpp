@@ -17,6 +17,9 @@ namespace {
 constexpr int kCloseWaitMs = 2000;
 // From this many lines in one turn the list is filled in one go.
 constexpr qsizetype kBulkLines = 64;
+// What the socket takes from the system at a time: a long replay then comes in
+// moderate pieces, each quick to copy.
+constexpr qint64 kReadBufferBytes = 256 * 1024;
 
 VbError notConnected()
 {
@@ -31,6 +34,7 @@ CallClient::CallClient(QString programDir, IReporter& reporter, IDesktop& deskto
       m_desktop(desktop), m_icons(icons), m_localHostName(QHostInfo::localHostName()),
       m_foreground(m_settings, window, desktop)
 {
+    m_socket.setReadBufferSize(kReadBufferBytes);
     connect(&m_socket, &QTcpSocket::connected, this, &CallClient::Winsock1_Connect);
     connect(&m_socket, &QTcpSocket::readyRead, this, &CallClient::Winsock1_DataArrival);
     connect(&m_socket, &QTcpSocket::disconnected, this, &CallClient::Winsock1_Close);
@@ -223,7 +227,7 @@ void CallClient::Winsock1_DataArrival()
     if (m_unloading)
         return;
     const bool ok = guarded(m_reporter, QStringLiteral("Winsock1_DataArrival"), [&] {
-        m_buffer.append(fromWin1252(m_socket.readAll()));
+        m_buffer.append(m_socket.readAll());
         if (m_buffer.pendingLines() == 0 && m_buffer.size() > MaxUnfinishedLine) {
             m_buffer.clear();
             QTimer::singleShot(0, this, [this] { m_socket.abort(); });

@@ -38,7 +38,7 @@ public:
 
     // At most this many received lines are handled per turn of the event loop,
     // so that a long replay never blocks the window.
-    static constexpr int DefaultSliceLines = 2000;
+    static constexpr int DefaultSliceLines = 500;
     // An unfinished line longer than this closes the connection.
     static constexpr qsizetype MaxUnfinishedLine = 1 << 20;
 

@@ -48,6 +48,7 @@ private slots:
     void faultyLinesFail_data();
     void faultyLinesFail();
     void receiveBufferCutsAtCarriageReturnOnly();
+    void receiveBufferDecodesBytesAcrossPieces();
 
     // over loopback
     void connectAnnouncesHostNameAndSwitchesMenus();
@@ -150,6 +151,32 @@ void ClientMessagesTest::receiveBufferCutsAtCarriageReturnOnly()
         QCOMPARE(line, QString::number(i - 1) + QLatin1Char('-') + QString::number(i));
     }
     QVERIFY(!buffer.takeLine(line));
+}
+
+void ClientMessagesTest::receiveBufferDecodesBytesAcrossPieces()
+{
+    ReceiveBuffer buffer;
+    QString line;
+    // A line longer than a decoding piece, arriving in three pieces, one
+    // of them cut right after a non-ASCII byte.
+    const QByteArray longValue(150000, 'a');
+    buffer.append(QByteArray("Icon=1;Anrufer=M\xfc"));
+    buffer.append(QByteArray("ller;Ort=") + longValue);
+    QCOMPARE(buffer.pendingLines(), 0);
+    QVERIFY(!buffer.takeLine(line));
+    buffer.append(QByteArray("\x80\rIcon=2\r"));
+    QCOMPARE(buffer.pendingLines(), 2);
+    QCOMPARE(buffer.size(), 17 + 9 + 150000 + 2 + 7);
+    QVERIFY(buffer.takeLine(line));
+    QCOMPARE(line, QStringLiteral("Icon=1;Anrufer=Müller;Ort=") + QString(longValue) + QStringLiteral("€"));
+    // Text appended after bytes stays behind them.
+    buffer.append(QStringLiteral("Icon=3\r"));
+    QVERIFY(buffer.takeLine(line));
+    QCOMPARE(line, QStringLiteral("Icon=2"));
+    QVERIFY(buffer.takeLine(line));
+    QCOMPARE(line, QStringLiteral("Icon=3"));
+    QVERIFY(!buffer.takeLine(line));
+    QCOMPARE(buffer.size(), 0);
 }
 
 void ClientMessagesTest::connectAnnouncesHostNameAndSwitchesMenus()
