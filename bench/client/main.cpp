@@ -8,6 +8,12 @@
 #include "reporter.h"
 #include "windowstacking.h"
 
+#ifdef VORSA_BENCH_WINDOW
+#include "frmpeera.h"
+#include <QApplication>
+#include <QStandardPaths>
+#include <QTreeView>
+#endif
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTcpServer>
@@ -71,9 +77,11 @@ qint64 threadCpuNs()
     return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
+const char* g_prefix = "";
+
 void print(const char* name, double value, const char* format = "%.1f")
 {
-    std::printf("%s=", name);
+    std::printf("%s%s=", g_prefix, name);
     std::printf(format, value);
     std::printf("\n");
 }
@@ -85,7 +93,17 @@ int main(int argc, char* argv[])
     // As VorsaCl does: the local time zone is read once, not at every date.
     if (!qEnvironmentVariableIsSet("TZ"))
         qputenv("TZ", ":/etc/localtime");
+#ifdef VORSA_BENCH_WINDOW
+    // The same replay into the real window, its list view attached.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QStandardPaths::setTestModeEnabled(true);  // the window's placement stays out of the user's settings
+    const char* prefix = "client_window_replay_";
+#else
     QCoreApplication app(argc, argv);
+    const char* prefix = "client_replay_";
+#endif
     const QStringList args = app.arguments();
     const int lines = args.size() > 1 ? args[1].toInt() : 100000;
     const int slice = args.size() > 2 ? args[2].toInt() : CallClient::DefaultSliceLines;
@@ -109,12 +127,19 @@ int main(int argc, char* argv[])
     for (int i = 0; i < 3; ++i)
         IniSchreiben(QStringLiteral("Feld%1").arg(i + 3), "FieldName", ini, extra[i]);
 
+#ifdef VORSA_BENCH_WINDOW
+    frmPeerA form(dir.path());
+    CallClient& client = form.core();
+#else
     LogReporter reporter;
     RecordingDesktop desktop;
     RecordingWindowStacking window;
     FileIconList icons;
     CallClient client(dir.path(), reporter, desktop, window, icons);
+#endif
     client.setSliceLines(slice);
+    int alerts = 0;
+    QObject::connect(&client, &CallClient::arrivalHandled, [&] { ++alerts; });
 
     QElapsedTimer clock;
     qint64 requestAt = -1, doneAt = -1, lastTick = 0, longestBlock = 0;
@@ -140,7 +165,8 @@ int main(int argc, char* argv[])
     };
     QObject::connect(&client, &CallClient::arrivalHandled, finish);
     QObject::connect(&client, &CallClient::connected, [&] {
-        QTimer::singleShot(50, [&] {  // the announcement is out of the way
+        // The announcement is out of the way and the window painted.
+        QTimer::singleShot(500, [&] {
             clock.start();
             lastTick = 0;
             cpuAtRequest = lastCpu = threadCpuNs();
@@ -150,21 +176,27 @@ int main(int argc, char* argv[])
         });
     });
     QTimer::singleShot(60000, &app, &QCoreApplication::quit);
+#ifdef VORSA_BENCH_WINDOW
+    form.load();
+    form.show();
+#else
     client.Form_Load();
+#endif
     app.exec();
     ticker.stop();
 
     const double total = doneAt < 0 ? -1 : double(doneAt - requestAt) / 1e6;
-    std::printf("client_replay_lines=%d\n", lines);
-    std::printf("client_replay_slice_lines=%d\n", slice);
-    print("client_replay_total_ms", total);
-    print("client_replay_longest_block_ms", double(longestBlock) / 1e6);
+    g_prefix = prefix;
+    print("lines", lines, "%.0f");
+    print("slice_lines", slice, "%.0f");
+    print("total_ms", total);
+    print("longest_block_ms", double(longestBlock) / 1e6);
     // The same two on the client thread's own CPU clock: what the client did,
     // without the time the machine gave to other processes.
-    print("client_replay_cpu_ms", doneAt < 0 ? -1 : double(cpuDone - cpuAtRequest) / 1e6);
-    print("client_replay_longest_block_cpu_ms", double(longestCpuBlock) / 1e6);
-    print("client_replay_rows", client.model().rowCount(), "%.0f");
-    print("client_replay_alerts", desktop.beeps, "%.0f");
+    print("cpu_ms", doneAt < 0 ? -1 : double(cpuDone - cpuAtRequest) / 1e6);
+    print("longest_block_cpu_ms", double(longestCpuBlock) / 1e6);
+    print("rows", client.model().rowCount(), "%.0f");
+    print("alerts", alerts, "%.0f");
 
     serverThread.quit();
     serverThread.wait();
