@@ -199,6 +199,16 @@ void IndexBuild::writeNumbers(const Source& src, const db::Recordset& records)
         ++m_statistics.numbersSkipped;
 }
 
+template <typename Value> void IndexBuild::setColumn(const QString& column, Value&& value)
+{
+    // A column that cannot be set (or whose source cannot be read) is left
+    // out; the row keeps the table's default there.
+    try {
+        m_indexRecordset.setValue(column, value());
+    } catch (const std::exception&) {
+    }
+}
+
 void IndexBuild::KUNDEN_TelefonNrAnlegen(const db::Recordset& source, const QString& telefonNr)
 {
     const QString empty = QStringLiteral("");
@@ -248,12 +258,6 @@ void IndexBuild::DROVO_TelefonNrAnlegen(const db::Recordset& source, const QStri
         setColumn(QStringLiteral("TelefonNr"), [&] { return QVariant(telefonNr); });
         setColumn(QStringLiteral("KundenArt"), [] { return QVariant(0); });
     });
-}
-
-void IndexBuild::setColumn(const QString& column, const std::function<QVariant()>& value)
-{
-    // A column that cannot be set is left out; the row keeps the table's default there.
-    ignoringErrors([&] { m_indexRecordset.setValue(column, value()); });
 }
 
 void IndexBuild::writeRow(const std::function<void()>& setColumns)

@@ -66,7 +66,7 @@ private:
     void walk(const Source& source, db::Recordset& records);
     void writeNumbers(const Source& source, const db::Recordset& records);
     void writeRow(const std::function<void()>& setColumns);
-    void setColumn(const QString& column, const std::function<QVariant()>& value);
+    template <typename Value> void setColumn(const QString& column, Value&& value);
     void beginChunk();
     void endChunk();
 
