@@ -22,8 +22,11 @@ constexpr int kTwipsPerPixel = WindowPlacement::TwipsPerPixel;
 int pixelsOf(int twips) { return qMax(1, int(std::lround(double(twips) / kTwipsPerPixel))); }
 } // namespace
 
-frmPeerA::frmPeerA(const QString& programDir, QWidget* parent)
-    : QMainWindow(parent), m_reporter(this), m_desktop(this), m_stacking(this),
+frmPeerA::frmPeerA(const QString& programDir, QWidget* parent, IDesktop* desktop,
+                   IReporter* reporter)
+    : QMainWindow(parent), m_boxes(this), m_guiDesktop(this),
+      m_reporter(reporter ? *reporter : static_cast<IReporter&>(m_boxes)),
+      m_desktop(desktop ? *desktop : static_cast<IDesktop&>(m_guiDesktop)), m_stacking(this),
       m_core(programDir, m_reporter, m_desktop, m_stacking, m_icons)
 {
     setObjectName(QStringLiteral("frmPeerA"));

@@ -26,7 +26,9 @@ public:
     static constexpr int DesignedWidth = 9600;
     static constexpr int DesignedHeight = 5400;
 
-    explicit frmPeerA(const QString& programDir, QWidget* parent = nullptr);
+    // `desktop` and `reporter` replace the window's own (tests record them).
+    explicit frmPeerA(const QString& programDir, QWidget* parent = nullptr,
+                      IDesktop* desktop = nullptr, IReporter* reporter = nullptr);
     ~frmPeerA() override;
 
     // Form_Load: placement, settings, fields, icons, columns, foreground, auto start.
@@ -47,8 +49,10 @@ private:
     void applyColumns();
     void updateMenus();
 
-    MessageBoxReporter m_reporter;
-    GuiDesktop m_desktop;
+    MessageBoxReporter m_boxes;
+    GuiDesktop m_guiDesktop;
+    IReporter& m_reporter;
+    IDesktop& m_desktop;
     PixmapIconList m_icons;
     WidgetStacking m_stacking;
     CallClient m_core;

@@ -30,6 +30,8 @@ private slots:
     void autoStartDecidesTheConnectAtLoad();
     void externProgramIsReadAndNeverWritten();
     void closeStoresTheChangedForegroundOptions();
+    void placementFailureEndsTheLoad();
+    void closeEndsTheConnection();
 };
 
 void ClientStartupTest::firstStartWritesEverySettingAndTheFixedColumns()
@@ -238,6 +240,38 @@ void ClientStartupTest::closeStoresTheChangedForegroundOptions()
     QCOMPARE(ini(f, "Settings", "Topmost"), QStringLiteral("1"));
     QCOMPARE(ini(f, "Settings", "TopmostByCall"), QStringLiteral("0"));
     QCOMPARE(f.client->fields().size(), 0);
+}
+
+void ClientStartupTest::placementFailureEndsTheLoad()
+{
+    FakeServer server;
+    ClientFixture f;
+    f.writeIni(server.portSettings() + "Topmost=1\r\n");
+    f.make().Form_Load([] { throw VbError::typeMismatch(); });
+    QCOMPARE(f.reporter.procedures(), QStringList{"Form_Load"});
+    QCOMPARE(f.client->fields().size(), 0);
+    QCOMPARE(f.client->model().columnCount(), 0);
+    QVERIFY(f.window.calls.isEmpty());
+    QTest::qWait(50);
+    QVERIFY(server.peer == nullptr);  // no automatic connect
+    // Nothing was read, so nothing of the user's is overwritten at close.
+    f.client->Form_Unload({}, f.client->fields().configuredColumns());
+    QCOMPARE(ini(f, "Settings", "Topmost"), QStringLiteral("1"));
+    QCOMPARE(ini(f, "Feld1", "FieldName"), QStringLiteral("<none>"));
+}
+
+void ClientStartupTest::closeEndsTheConnection()
+{
+    FakeServer server;
+    ClientFixture f;
+    f.writeIni(server.portSettings());
+    f.load();
+    QVERIFY(server.waitForReceived("HN:platz7"));
+    QSignalSpy closed(server.peer, &QTcpSocket::disconnected);
+    f.client->Form_Unload({}, f.client->fields().configuredColumns());
+    QCOMPARE(f.client->socketState(), QAbstractSocket::UnconnectedState);
+    QVERIFY(closed.count() > 0 || closed.wait(5000));
+    QVERIFY(f.reporter.entries.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(ClientStartupTest)

@@ -1,13 +1,18 @@
 // Window placement per user, and the client window built on it.
 #include "frmpeera.h"
 #include "gui/modfenster.h"
+#include "desktop.h"
 #include "ini.h"
+#include "reporter.h"
 
 #include <QAction>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMap>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QMenu>
 #include <QSettings>
 #include <QStandardPaths>
@@ -58,6 +63,9 @@ private slots:
     void windowHasTitleMenusAndNamedParts();
     void windowCloseSavesPlacementAndTheDraggedColumnOrder();
     void windowUnloadsOnceWhenClosedTwice();
+    void keysReachingTheWindowAreDiscardedWithABeep();
+    void doubleClickOnARowStartsTheProgramWithItsValue();
+    void terminationSignalClosesTheProgramTheOrderlyWay();
 
 private:
     QTemporaryDir m_home;
@@ -246,6 +254,82 @@ void WindowPlacementTest::windowUnloadsOnceWhenClosedTwice()
     IniSchreiben("Settings", "Topmost", ini, "7");
     window.close();
     QCOMPARE(IniLesen("Settings", "Topmost", ini, ""), QStringLiteral("7"));
+}
+
+void WindowPlacementTest::keysReachingTheWindowAreDiscardedWithABeep()
+{
+    QTemporaryDir dir;
+    IniSchreiben("Settings", "AutoStart", dir.filePath("VorsaCl.INI"), "0");
+    RecordingDesktop desktop;
+    RecordingReporter reporter;
+    frmPeerA window(dir.path(), nullptr, &desktop, &reporter);
+    window.load();
+    QTest::keyClick(&window, Qt::Key_A);
+    QTest::keyClick(&window, Qt::Key_F5);
+    QCOMPARE(desktop.beeps, 2);
+    window.close();
+}
+
+void WindowPlacementTest::doubleClickOnARowStartsTheProgramWithItsValue()
+{
+    QTemporaryDir dir;
+    const QString ini = dir.filePath("VorsaCl.INI");
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    IniSchreiben("Settings", "RemoteHost", ini, "127.0.0.1");
+    IniSchreiben("Settings", "RemotePort", ini, QString::number(server.serverPort()));
+    IniSchreiben("Settings", "TopmostByCall", ini, "0");
+    IniSchreiben("ExternProgramm", "Path", ini, "/opt/taxi/auftrag");
+    IniSchreiben("ExternProgramm", "Field", ini, "Anrufer");
+    RecordingDesktop desktop;
+    RecordingReporter reporter;
+    frmPeerA window(dir.path(), nullptr, &desktop, &reporter);
+    window.load();
+    QVERIFY(server.waitForNewConnection(5000));
+    QTcpSocket* peer = server.nextPendingConnection();
+    peer->write("Icon=1;Datum=06.12.2026 09:14:05;Anrufer=0815 4711;Versuche=0\r");
+    peer->flush();
+    QVERIFY(QTest::qWaitFor([&] { return window.core().model().rowCount() == 1; }, 5000));
+
+    QTreeView* list = window.listView();
+    const QRect cell = list->visualRect(list->model()->index(0, 2));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(window.findChild<QLineEdit*>("txtOutput")->text(), QStringLiteral("09:14  06.12.26, 0815 4711, 0"));
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(desktop.started, (QList<QStringList>{{"/opt/taxi/auftrag", "/0815 4711"}}));
+    QVERIFY(reporter.entries.isEmpty());
+    window.close();
+}
+
+void WindowPlacementTest::terminationSignalClosesTheProgramTheOrderlyWay()
+{
+    const QString program = QDir(qEnvironmentVariable("VORSA_BUILD_DIR")).filePath("client/VorsaCl");
+    if (!QFileInfo(program).isExecutable())
+        QSKIP("VorsaCl is not built");
+    QTemporaryDir dir;
+    QTemporaryDir home;
+    const QString ini = dir.filePath("VorsaCl.INI");
+    IniSchreiben("Settings", "AutoStart", ini, "0");
+    IniSchreiben("Settings", "Topmost", ini, "ja");
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.path());
+    env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    process.setProcessEnvironment(env);
+    process.start(program, {"--dir", dir.path()});
+    QVERIFY(process.waitForStarted(5000));
+    // Up when the start-up has written its defaults.
+    QVERIFY(QTest::qWaitFor([&] { return IniLesen("Settings", "TopmostSec", ini, "") == "3"; }, 10000));
+    QTest::qWait(300);
+    process.terminate();
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    QCOMPARE(IniLesen("Settings", "Topmost", ini, ""), QStringLiteral("1"));  // written as 1/0
+    QCOMPARE(IniLesen("Feld1", "FieldName", ini, ""), QStringLiteral("Datum"));
+    QCOMPARE(IniLesen("Feld3", "FieldName", ini, ""), QStringLiteral("Versuche"));
+    QVERIFY(QDir(home.filePath("config")).entryList(QDir::Files).join(' ').contains("Vorsamelder-CLIENT"));
 }
 
 QTEST_MAIN(WindowPlacementTest)
