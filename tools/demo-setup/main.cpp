@@ -1,6 +1,8 @@
 // Prepares a demo folder for the server: INI file with a lookup query on the
 // number index, data-link file, and a SQLite database with generated customers.
 // Usage: vorsa-demo-setup --dir DIR [--customers N]
+#include "addresses.h"
+#include "index/buildindexcommand.h"
 #include "ini.h"
 #include "sampledata.h"
 
@@ -70,6 +72,21 @@ int main(int argc, char** argv)
         IniSchreiben(s, QStringLiteral("ColumnVisible"), ini, QStringLiteral("1"));
     }
     IniSchreiben(QStringLiteral("Settings"), QStringLiteral("Line"), ini, QStringLiteral("SIM"));
+    // The number index comes from a customer-management address database, the
+    // way an office builds it: "Stammdaten" -> "Telefonnummern generieren", or
+    // "VorsaSrv --dir DIR --build-index".
+    IniSchreiben(QStringLiteral("Settings"), QStringLiteral("Application"), ini, QStringLiteral("KUNDEN"));
+    const QStringList indexed = sampledata::generateKundenDatabase(dir + QStringLiteral("/adressen.db"), customers);
+    sampledata::writeSqliteUdl(dir + QStringLiteral("/udlAdressen.UDL"), QStringLiteral("adressen.db"));
+    if (runBuildIndex(dir) != 0) {
+        std::fprintf(stderr, "Die Telefonnummern konnten nicht generiert werden.\n");
+        return 1;
+    }
+    numbers.clear();
+    for (const QString& nr : indexed) {
+        if (nr.startsWith(QLatin1Char('0')) && !nr.startsWith(QStringLiteral("00")) && nr.size() >= 7)
+            numbers << nr;
+    }
     IniSchreiben(QStringLiteral("Settings"), QStringLiteral("EigeneVorwahl"), ini, QStringLiteral("0521"));
 
     // A few numbers the demo calls with: known customers, a direct-dial
