@@ -34,14 +34,15 @@ QByteArray journal(int lines)
     out.reserve(qsizetype(lines) * 140);
     for (int i = 0; i < lines; ++i) {
         const int minute = i % 1440;
-        out += "Icon=" + QByteArray::number(1 + i % 3) + ";Datum=" +
-               QByteArray::number(10 + i % 18) + ".11.2026 " +
+        out += "Icon=" + QByteArray::number(1 + i % 3) +
+               ";Datum=" + QByteArray::number(10 + i % 18) + ".11.2026 " +
                QByteArray::number(100 + minute / 60).mid(1) + ":" +
                QByteArray::number(100 + minute % 60).mid(1) + ":05;Anrufer=0815 " +
                QByteArray::number(100000 + i) + ";Versuche=" + QByteArray::number(i % 4) +
                ";KdName=Kunde Nummer " + QByteArray::number(i) +
-               ";KdStrasse=Hauptstra\xdf" "e " + QByteArray::number(i % 200) +
-               ";KdOrt=M\xfcnchen\r";
+               ";KdStrasse=Hauptstra\xdf"
+               "e " +
+               QByteArray::number(i % 200) + ";KdOrt=M\xfcnchen\r";
     }
     return out;
 }
@@ -98,7 +99,8 @@ int main(int argc, char* argv[])
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QStandardPaths::setTestModeEnabled(true);  // the window's placement stays out of the user's settings
+    QStandardPaths::setTestModeEnabled(
+        true); // the window's placement stays out of the user's settings
     const char* prefix = "client_window_replay_";
 #else
     QCoreApplication app(argc, argv);
@@ -113,7 +115,8 @@ int main(int argc, char* argv[])
     server->moveToThread(&serverThread);
     serverThread.start();
     quint16 port = 0;
-    QMetaObject::invokeMethod(server, [&] { port = server->start(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        server, [&] { port = server->start(); }, Qt::BlockingQueuedConnection);
 
     QTemporaryDir dir;
     const QString ini = dir.filePath(QStringLiteral("VorsaCl.INI"));

@@ -83,7 +83,7 @@ void CallClient::Form_Load(const std::function<void()>& restorePlacement)
             m_statusText = m_settings.statusText();
             emit statusTextChanged(m_statusText);
         }
-        emit menusChanged();  // the check marks follow the options just read
+        emit menusChanged(); // the check marks follow the options just read
         m_fields.EinlesenDatenfelder(m_settings.gstrINIFile, m_reporter);
         m_iconCount = EinlesenIcons(m_settings.gstrINIFile, m_programDir, m_icons, m_reporter);
         m_settings.EinlesenExternProgramm(m_reporter);
@@ -132,7 +132,7 @@ void CallClient::Form_Unload(const std::function<void()>& savePlacement,
                 loop.exec();
             }
         }
-        m_socket.abort();  // a connect still under way ends here
+        m_socket.abort(); // a connect still under way ends here
     });
 }
 
@@ -237,7 +237,7 @@ void CallClient::Winsock1_DataArrival()
         }
     });
     if (!ok || m_handlingScheduled)
-        return;  // a long arrival still being handled takes this one with it
+        return; // a long arrival still being handled takes this one with it
     m_lineText.clear();
     handleBuffer();
 }
@@ -263,7 +263,7 @@ void CallClient::handleBuffer()
             m_model.endBulk();
     });
     if (!ok)
-        return;  // the faulty line is lost; the rest waits for the next arrival
+        return; // the faulty line is lost; the rest waits for the next arrival
     if (m_buffer.pendingLines() > 0) {
         m_handlingScheduled = true;
         QTimer::singleShot(0, this, &CallClient::handleBuffer);
@@ -297,9 +297,15 @@ void CallClient::mnuLeeren_Click()
     guarded(m_reporter, QStringLiteral("mnuLeeren_Click"), [&] { m_model.clear(); });
 }
 
-void CallClient::mnuImmerImVordergrund_Click() { m_foreground.mnuImmerImVordergrund_Click(); }
+void CallClient::mnuImmerImVordergrund_Click()
+{
+    m_foreground.mnuImmerImVordergrund_Click();
+}
 
-void CallClient::mnuBeiAnrufInVordergrund_Click() { m_foreground.mnuBeiAnrufInVordergrund_Click(); }
+void CallClient::mnuBeiAnrufInVordergrund_Click()
+{
+    m_foreground.mnuBeiAnrufInVordergrund_Click();
+}
 
 void CallClient::ListView1_ItemClick(int row)
 {

@@ -132,7 +132,7 @@ private:
     bool m_socketFailed = false;
     bool m_unloading = false;
     ReceiveBuffer m_buffer;
-    QString m_lineText;  // joined values of the last line of the current arrival
+    QString m_lineText; // joined values of the last line of the current arrival
     bool m_handlingScheduled = false;
     int m_sliceLines = DefaultSliceLines;
 };

@@ -14,7 +14,10 @@ namespace {
 const QString kSettings = QStringLiteral("Settings");
 const QString kNull = QStringLiteral("NULL");
 
-QString onOff(bool value) { return value ? QStringLiteral("1") : QStringLiteral("0"); }
+QString onOff(bool value)
+{
+    return value ? QStringLiteral("1") : QStringLiteral("0");
+}
 } // namespace
 
 QString ClientSettings::iniFileIn(const QString& programDir)
@@ -25,7 +28,8 @@ QString ClientSettings::iniFileIn(const QString& programDir)
 qint32 ClientSettings::secondsFromText(const QString& text)
 {
     const qint64 seconds = roundHalfEven(leadingNumber(text));
-    if (seconds > std::numeric_limits<qint32>::max() || seconds < std::numeric_limits<qint32>::min())
+    if (seconds > std::numeric_limits<qint32>::max() ||
+        seconds < std::numeric_limits<qint32>::min())
         throw VbError::overflow();
     return qint32(seconds);
 }
@@ -43,8 +47,8 @@ bool ClientSettings::EinlesenParameterAllgemein(const QString& programDir, const
             IniSchreiben(kSettings, QStringLiteral("RemoteHost"), gstrINIFile, RemoteHost);
         }
 
-        RemotePort = toLong(IniLesen(kSettings, QStringLiteral("RemotePort"), gstrINIFile,
-                                     QStringLiteral("0")));
+        RemotePort = toLong(
+            IniLesen(kSettings, QStringLiteral("RemotePort"), gstrINIFile, QStringLiteral("0")));
         if (RemotePort == 0) {
             RemotePort = DefaultPort;
             IniSchreiben(kSettings, QStringLiteral("RemotePort"), gstrINIFile,
@@ -62,7 +66,8 @@ bool ClientSettings::EinlesenParameterAllgemein(const QString& programDir, const
         TopmostByCall = readOption(QStringLiteral("TopmostByCall"));
         m_foregroundRead = true;
 
-        const QString seconds = IniLesen(kSettings, QStringLiteral("TopmostSec"), gstrINIFile, kNull);
+        const QString seconds =
+            IniLesen(kSettings, QStringLiteral("TopmostSec"), gstrINIFile, kNull);
         if (seconds != kNull) {
             TopmostSec = secondsFromText(seconds);
         } else {
@@ -83,8 +88,8 @@ bool ClientSettings::EinlesenExternProgramm(IReporter& reporter)
 
 bool ClientSettings::autoStart() const
 {
-    return toStrictBoolean(IniLesen(kSettings, QStringLiteral("AutoStart"), gstrINIFile,
-                                    QStringLiteral("-1")));
+    return toStrictBoolean(
+        IniLesen(kSettings, QStringLiteral("AutoStart"), gstrINIFile, QStringLiteral("-1")));
 }
 
 void ClientSettings::saveForegroundOptions() const

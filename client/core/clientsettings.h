@@ -17,9 +17,9 @@ public:
     qint32 RemotePort = 0;
     bool Topmost = false;
     bool TopmostByCall = false;
-    qint32 TopmostSec = 0;  // 0 or less: the on-call period does not end by itself
-    QString Path;           // command of the external program
-    QString Field;          // field whose value is handed to it
+    qint32 TopmostSec = 0; // 0 or less: the on-call period does not end by itself
+    QString Path;          // command of the external program
+    QString Field;         // field whose value is handed to it
 
     static constexpr qint32 DefaultPort = 1001;
     static QString iniFileIn(const QString& programDir);
@@ -41,7 +41,8 @@ public:
     // close, so a failed start never overwrites the user's choice.
     bool foregroundOptionsRead() const { return m_foregroundRead; }
 
-    // The status line: "[Computername: ...]  [RemoteHost: ...]  [RemotePort: ...]  [Version: x.y.z]".
+    // The status line: "[Computername: ...]  [RemoteHost: ...]  [RemotePort: ...]  [Version:
+    // x.y.z]".
     QString statusText() const;
 
     // The text of "TopmostSec" as seconds: "NULL" is not handled here; the

@@ -12,7 +12,7 @@ Foreground::Foreground(ClientSettings& settings, IWindowStacking& window, IDeskt
                        QObject* parent)
     : QObject(parent), m_settings(settings), m_window(window), m_desktop(desktop)
 {
-    m_timer.setSingleShot(false);  // stopped by its own tick
+    m_timer.setSingleShot(false); // stopped by its own tick
     connect(&m_timer, &QTimer::timeout, this, &Foreground::Timer1_Timer);
 }
 
@@ -35,7 +35,7 @@ void Foreground::mnuBeiAnrufInVordergrund_Click()
 {
     m_settings.TopmostByCall = !m_settings.TopmostByCall;
     if (m_settings.TopmostByCall)
-        m_settings.Topmost = false;  // the stacking stays as it is until the next call
+        m_settings.Topmost = false; // the stacking stays as it is until the next call
     emit optionsChanged();
 }
 

@@ -20,8 +20,8 @@ public:
     // 16-bit whole number with 13 or 6. A value is cut at a further "=".
     static NotificationLine parse(const QString& line);
 
-    std::optional<qint16> icon;  // the last "Icon" element (exact key)
-    QList<Element> fields;       // every other element, in order
+    std::optional<qint16> icon; // the last "Icon" element (exact key)
+    QList<Element> fields;      // every other element, in order
     // The values of the field elements joined by ", ".
     QString text() const;
 };

@@ -62,7 +62,7 @@ bool ReceiveBuffer::takeLine(QString& line)
     while (cr < 0) {
         const qsizetype searched = m_text.size() - m_pos;
         if (!decodeMore())
-            return false;  // cannot happen while lines are counted
+            return false; // cannot happen while lines are counted
         cr = m_text.indexOf(QLatin1Char('\r'), m_pos + searched);
     }
     line = m_text.mid(m_pos, cr - m_pos);

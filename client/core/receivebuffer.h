@@ -26,11 +26,11 @@ private:
     void compact();
     bool decodeMore();
 
-    QString m_text;  // decoded
+    QString m_text; // decoded
     qsizetype m_pos = 0;
     // Not yet decoded: the pieces as they arrived (kept, not copied).
     std::deque<QByteArray> m_raw;
-    qsizetype m_rawPos = 0;  // in the first piece
+    qsizetype m_rawPos = 0; // in the first piece
     qsizetype m_rawSize = 0;
     qsizetype m_lines = 0;
 };

@@ -6,7 +6,8 @@ SocketError SocketError::from(QAbstractSocket::SocketError error)
 {
     switch (error) {
     case QAbstractSocket::ConnectionRefusedError:
-        return {10061, QStringLiteral("Die Verbindung wurde abgelehnt (läuft der Vorsamelder-Server?)")};
+        return {10061,
+                QStringLiteral("Die Verbindung wurde abgelehnt (läuft der Vorsamelder-Server?)")};
     case QAbstractSocket::RemoteHostClosedError:
         return {10054, QStringLiteral("Die Verbindung wurde vom Server zurückgesetzt")};
     case QAbstractSocket::HostNotFoundError:

@@ -19,7 +19,10 @@ const QString frmPeerA::Title = QStringLiteral("Vorsamelder-CLIENT  CAPI/TCP-Sch
 
 namespace {
 constexpr int kTwipsPerPixel = WindowPlacement::TwipsPerPixel;
-int pixelsOf(int twips) { return qMax(1, int(std::lround(double(twips) / kTwipsPerPixel))); }
+int pixelsOf(int twips)
+{
+    return qMax(1, int(std::lround(double(twips) / kTwipsPerPixel)));
+}
 } // namespace
 
 frmPeerA::frmPeerA(const QString& programDir, QWidget* parent, IDesktop* desktop,
@@ -70,7 +73,8 @@ void frmPeerA::buildMenus()
     m_beiAnruf = darstellung->addAction(QStringLiteral("Bei Anruf in Vordergrund"));
     m_beiAnruf->setObjectName(QStringLiteral("mnuBeiAnrufInVordergrund"));
     m_beiAnruf->setCheckable(true);
-    connect(m_beiAnruf, &QAction::triggered, this, [this] { m_core.mnuBeiAnrufInVordergrund_Click(); });
+    connect(m_beiAnruf, &QAction::triggered, this,
+            [this] { m_core.mnuBeiAnrufInVordergrund_Click(); });
 
     m_leeren = bar->addAction(QStringLiteral("Leeren"));
     m_leeren->setObjectName(QStringLiteral("mnuLeeren"));

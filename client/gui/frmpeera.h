@@ -68,7 +68,7 @@ private:
     QLabel* m_label = nullptr;
     QTreeView* m_list = nullptr;
     QLineEdit* m_output = nullptr;
-    QList<int> m_appliedPixels;  // column widths as first shown
+    QList<int> m_appliedPixels; // column widths as first shown
     bool m_unloaded = false;
 };
 

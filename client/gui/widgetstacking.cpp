@@ -9,7 +9,8 @@ void WidgetStacking::setKeepAbove(bool on)
     if (!m_window)
         return;
     const Qt::WindowFlags flags = m_window->windowFlags();
-    const Qt::WindowFlags wanted = on ? flags | Qt::WindowStaysOnTopHint : flags & ~Qt::WindowStaysOnTopHint;
+    const Qt::WindowFlags wanted =
+        on ? flags | Qt::WindowStaysOnTopHint : flags & ~Qt::WindowStaysOnTopHint;
     if (wanted == flags)
         return;
     if (QWindow* handle = m_window->windowHandle()) {
@@ -33,9 +34,15 @@ void WidgetStacking::showWithoutActivation()
     m_window->setAttribute(Qt::WA_ShowWithoutActivating, before);
 }
 
-bool WidgetStacking::isMinimized() const { return m_window && m_window->isMinimized(); }
+bool WidgetStacking::isMinimized() const
+{
+    return m_window && m_window->isMinimized();
+}
 
-bool WidgetStacking::isMaximized() const { return m_window && m_window->isMaximized(); }
+bool WidgetStacking::isMaximized() const
+{
+    return m_window && m_window->isMaximized();
+}
 
 void WidgetStacking::minimize()
 {

@@ -91,13 +91,22 @@ void SettingsPlacementStore::setValue(const QString& key, const QString& value)
     m_settings->setValue(kGroup + key, value);
 }
 
-QString SettingsPlacementStore::fileName() const { return m_settings->fileName(); }
+QString SettingsPlacementStore::fileName() const
+{
+    return m_settings->fileName();
+}
 
 // --- windows -----------------------------------------------------------------
 
 namespace {
-int toPixels(int twips) { return int(std::lround(double(twips) / WindowPlacement::TwipsPerPixel)); }
-int toTwips(int pixels) { return pixels * WindowPlacement::TwipsPerPixel; }
+int toPixels(int twips)
+{
+    return int(std::lround(double(twips) / WindowPlacement::TwipsPerPixel));
+}
+int toTwips(int pixels)
+{
+    return pixels * WindowPlacement::TwipsPerPixel;
+}
 
 // Position of the frame, size of the window's inside: what move() and
 // resize() take, so a restore puts the window exactly where it was.

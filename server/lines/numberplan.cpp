@@ -46,6 +46,10 @@ QString NumberPlan::toNational(QStringView raw) const
         s.remove(QStringLiteral("(0)"));
     s.remove(u'(');
     s.remove(u')');
+    if (!international && s.startsWith(QStringLiteral("00"))) {
+        international = true; // "(00)49 ..."
+        s.remove(0, 2);
+    }
     if (s.isEmpty() || !allDigits(s))
         return {};
 
@@ -53,11 +57,13 @@ QString NumberPlan::toNational(QStringView raw) const
     if (international) {
         const QString cc = QString::number(country);
         if (s.startsWith(cc)) {
+            // After the own calling code no national number starts with the
+            // trunk prefix; "0049 0 521" and "0049 00 521" both mean 0521.
             QString rest = s.mid(cc.size());
-            if (!trunkPrefix.isEmpty() && rest.startsWith(trunkPrefix))
+            while (!trunkPrefix.isEmpty() && rest.startsWith(trunkPrefix))
                 rest.remove(0, trunkPrefix.size());
-            if (rest.isEmpty())
-                return {};
+            if (rest.isEmpty() || rest.startsWith(QStringLiteral("00")))
+                return {}; // would read as an international number again
             national = trunkPrefix + rest;
         } else {
             national = QStringLiteral("00") + s;

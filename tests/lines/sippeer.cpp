@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QStandardPaths>
 #include <QTest>
+#include <QRandomGenerator>
+#include <QTcpServer>
 #include <QUdpSocket>
 
 QString SippPeer::program()
@@ -14,6 +16,16 @@ QString SippPeer::program()
 
 quint16 SippPeer::freePort(const QHostAddress& address)
 {
+    // Below the kernel's ephemeral range (32768 and up), where the outgoing
+    // connections of tests running beside this one take their ports; the SIP
+    // stack binds UDP and TCP on the port, so both must be free.
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        const auto port = quint16(QRandomGenerator::global()->bounded(20000, 32000));
+        QUdpSocket udp;
+        QTcpServer tcp;
+        if (udp.bind(address, port) && tcp.listen(address, port))
+            return port;
+    }
     QUdpSocket probe;
     probe.bind(address, 0);
     return probe.localPort();

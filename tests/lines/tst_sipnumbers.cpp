@@ -35,6 +35,9 @@ void TestSipNumbers::nationalForm_data()
     QTest::newRow("other country plus") << "+44 20 7946 0958" << "00442079460958";
     QTest::newRow("other country 00") << "0043 1 234567" << "00431234567";
     QTest::newRow("other country (0)") << "+44 (0)20 7946 0958" << "00442079460958";
+    QTest::newRow("00 own with 00") << "0049 00 521 123456" << "0521123456";
+    QTest::newRow("own code twice") << "0049004952112345521123456" << "04952112345521123456";
+    QTest::newRow("bracketed 00") << "(00)49 521 123456" << "0521123456";
     QTest::newRow("country code prefix only") << "+4" << "004";
     QTest::newRow("own code alone") << "+49" << "";
     QTest::newRow("internal extension") << "21" << "21";

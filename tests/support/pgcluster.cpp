@@ -149,7 +149,7 @@ bool PgCluster::copyTemplate(const QString& data, QString* output)
     const uid_t owner = isRoot() ? ::getpwnam("postgres")->pw_uid : ::geteuid();
     const QString templ =
         QDir::tempPath() +
-        QStringLiteral("/vorsa-pg-template-%1-%2").arg(QFileInfo(m_bin).dir().dirName()).arg(owner);
+        QStringLiteral("/vorsa-pg-template-v1-%1-%2").arg(QFileInfo(m_bin).dir().dirName()).arg(owner);
     struct stat info {};
     const QByteArray templPath = QFile::encodeName(templ);
     const bool usable = ::stat(templPath.constData(), &info) == 0 && info.st_uid == owner &&
@@ -183,10 +183,16 @@ void PgCluster::startWatchdog()
     const QString script =
         QStringLiteral("while kill -0 \"$0\" 2>/dev/null; do sleep 1; done; ") + stop +
         QStringLiteral(" -D \"$1/data\" -m immediate stop >/dev/null 2>&1; rm -rf \"$1\"");
-    QProcess::startDetached(QStringLiteral("/bin/sh"),
-                            {QStringLiteral("-c"), script,
-                             QString::number(QCoreApplication::applicationPid()), m_dir->path(),
-                             pgCtl});
+    // Its output goes nowhere, so that it never holds the test's output open.
+    QProcess watchdog;
+    watchdog.setProgram(QStringLiteral("/bin/sh"));
+    watchdog.setArguments({QStringLiteral("-c"), script,
+                           QString::number(QCoreApplication::applicationPid()), m_dir->path(),
+                           pgCtl});
+    watchdog.setStandardInputFile(QProcess::nullDevice());
+    watchdog.setStandardOutputFile(QProcess::nullDevice());
+    watchdog.setStandardErrorFile(QProcess::nullDevice());
+    watchdog.startDetached();
 }
 
 void PgCluster::stop()

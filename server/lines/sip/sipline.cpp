@@ -184,8 +184,14 @@ bool SipLine::Impl::createStack()
     glib = dispatcher && QByteArray(dispatcher->metaObject()->className()).contains("Glib");
     if (glib) {
         root = su_glib_root_create(nullptr);
-        if (root)
-            g_source_attach(su_glib_root_gsource(root), nullptr);
+        if (root) {
+            // Ahead of the program's own queued work: INVITEs that arrived
+            // while the call path was busy get their 180 before the next
+            // batch of queued calls is handled.
+            GSource* source = su_glib_root_gsource(root);
+            g_source_set_priority(source, G_PRIORITY_HIGH);
+            g_source_attach(source, nullptr);
+        }
     } else {
         root = su_root_create(nullptr);
     }
