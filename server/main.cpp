@@ -57,6 +57,10 @@ int runHeadless(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    // Without TZ the C library checks the zone file again at every local-time
+    // conversion; a call does dozens of them.
+    if (!qEnvironmentVariableIsSet("TZ"))
+        qputenv("TZ", ":/etc/localtime");
     if (hasFlag(argc, argv, "--build-index")) {
         QCoreApplication app(argc, argv);
         return runBuildIndex(programDirectory(app.arguments()));

@@ -273,17 +273,19 @@ void ServerCore::ISDNPhone_IncomingCall(const QString& called, const QString& ca
     guarded(*m_env.reporter, QStringLiteral("ISDNPhone_IncomingCall"), [&] {
         const QDateTime now = m_env.clock();
         // The repeat window: forget numbers older than it, drop repeats within it.
+        // The times are kept in UTC, so comparing them needs no time-zone work.
+        const QDateTime nowUtc = now.toUTC();
         for (qsizetype i = m_lastNr.size() - 1; i >= 0; --i) {
-            if (wholeSecondsBetween(m_lastNr[i].AnrufZeit, now) > m_settings.dateDiffSec)
+            if (wholeSecondsBetween(m_lastNr[i].AnrufZeit, nowUtc) > m_settings.dateDiffSec)
                 m_lastNr.removeAt(i);
         }
         for (auto& recent : m_lastNr) {
             if (recent.Anrufer == calling) {
-                recent.AnrufZeit = now;
+                recent.AnrufZeit = nowUtc;
                 return;
             }
         }
-        m_lastNr.append({calling, now});
+        m_lastNr.append({calling, nowUtc});
 
         m_fields.clearValues();
         m_queries.resetCounts();
