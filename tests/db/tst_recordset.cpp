@@ -9,6 +9,10 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
 #include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
@@ -635,6 +639,79 @@ private slots:
         Recordset rs;
         rs.open(QStringLiteral("SELECT * FROM TMandanten"), m_con);
         QCOMPARE(rs.recordCount(), 2);
+    }
+
+    // New rows on SQLite are written on the driver's own handle; every kind of
+    // value must arrive exactly as Qt's binding would have stored it.
+    void valuesArriveAsQtWritesThem()
+    {
+        if (postgres())
+            QSKIP("nur SQLite");
+        m_con.execute(QStringLiteral("CREATE TABLE IF NOT EXISTS TScratch "
+                                     "(Nr INTEGER PRIMARY KEY, Weg TEXT, V)"));
+        m_con.execute(QStringLiteral("DELETE * FROM TScratch"));
+        const QList<QVariant> values = {
+            QStringLiteral("Müller & Söhne €"),
+            QStringLiteral(""),
+            QVariant(QString()),
+            QVariant(),
+            QVariant(42),
+            QVariant(true),
+            QVariant(2.5),
+            QVariant(qlonglong(1) << 40),
+            QVariant(uint(4000000000u)),
+            QVariant(QDateTime(QDate(2026, 12, 31), QTime(23, 50, 1, 250))),
+            QVariant(QTime(9, 14, 5)),
+            QVariant(QDate(2026, 12, 6)),
+            QVariant(QByteArray("\0\1\2", 3)),
+            QVariant(QUuid(QStringLiteral("{12345678-9abc-def0-1234-56789abcdef0}"))),
+        };
+        {
+            Recordset rs;
+            rs.open(QStringLiteral("SELECT * FROM TScratch"), m_con, CursorType::Static,
+                    LockType::Optimistic);
+            for (const QVariant& v : values) {
+                rs.addNew();
+                rs.setValue(QStringLiteral("Weg"), QStringLiteral("direkt"));
+                rs.setValue(QStringLiteral("V"), v);
+                rs.update();
+            }
+            QCOMPARE(rs.recordCount(), int(values.size()));
+            QVERIFY(rs.value(QStringLiteral("Nr")).toInt() > 0); // the key the database gave
+        }
+        {
+            QSqlDatabase qt = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"),
+                                                        QStringLiteral("qtwrites"));
+            qt.setDatabaseName(m_dir.filePath(QStringLiteral("vorsa.db")));
+            QVERIFY(qt.open());
+            QSqlQuery insert(qt);
+            QVERIFY(insert.prepare(QStringLiteral("INSERT INTO TScratch (Weg, V) VALUES (?, ?)")));
+            for (const QVariant& v : values) {
+                insert.bindValue(0, QStringLiteral("qt"));
+                insert.bindValue(1, v);
+                QVERIFY2(insert.exec(), qPrintable(insert.lastError().text()));
+            }
+            insert.finish();
+            qt.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("qtwrites"));
+        Recordset stored;
+        stored.open(QStringLiteral("SELECT Weg, typeof(V) AS Art, quote(V) AS Wert "
+                                   "FROM TScratch ORDER BY Nr"),
+                    m_con);
+        QCOMPARE(stored.recordCount(), 2 * int(values.size()));
+        QStringList direct;
+        QStringList viaQt;
+        for (; !stored.eof(); stored.moveNext()) {
+            const QString row = stored.value(QStringLiteral("Art")).toString() + u' ' +
+                                stored.value(QStringLiteral("Wert")).toString();
+            (stored.value(QStringLiteral("Weg")).toString() == QLatin1String("qt") ? viaQt
+                                                                                    : direct)
+                << row;
+        }
+        QCOMPARE(direct, viaQt);
+        QCOMPARE(direct.first(), QStringLiteral("text 'Müller & Söhne €'"));
+        QCOMPARE(direct.at(2), QStringLiteral("null NULL"));
     }
 };
 

@@ -1,4 +1,5 @@
 #include "recordset.h"
+#include "sqliteinsert.h"
 
 #include "connectionstate.h"
 #include "vberror.h"
@@ -153,25 +154,45 @@ struct Recordset::Impl : detail::ConnectionUser {
     LockType lock = LockType::ReadOnly;
 
     QStringList names;
-    QHash<QString, int> byName; // lower-case name -> position
+    QHash<QString, int> byName;  // lower-case name -> position
+    QHash<QString, int> byExact; // name as the database spells it -> position
     QVector<QVector<QVariant>> rows;
 
     // The table that takes new rows, read at the first addNew.
     bool tableRead = false;
     QString table;          // as the INSERT names it
     QSqlRecord tableRecord; // its columns
-    QHash<QString, int> tableByName;
+    QStringList tableNames;
+    QVector<QMetaType> tableTypes;
+    QHash<QString, int> tableByName;  // lower-case
+    QHash<QString, int> tableByExact; // as spelt
     QString primaryKey;
-    QHash<QString, QSqlQuery> inserts; // prepared, per column set
+    bool keyReturned = false; // PostgreSQL: INSERT ... RETURNING the key
+    bool sqlite = false;
+    QHash<QVector<int>, QSqlQuery> inserts; // prepared, per column set
+    // The same on SQLite, run on the connection's own handle.
+    QHash<QVector<int>, std::shared_ptr<SqliteInsert>> sqliteInserts;
 
     bool adding = false;
-    QStringList pendingColumns; // real column names in the order set
+    QVector<int> pendingColumns; // table columns in the order set
     QVector<QVariant> pendingValues;
+
+    int tableColumn(const QString& name) const
+    {
+        const int exact = tableByExact.value(name, -1);
+        return exact >= 0 ? exact : tableByName.value(name.toLower(), -1);
+    }
+    int resultColumn(const QString& name) const
+    {
+        const int exact = byExact.value(name, -1);
+        return exact >= 0 ? exact : byName.value(name.toLower(), -1);
+    }
 
     void connectionClosing() override
     {
         // The connection takes the result set with it, as it would on Windows.
         inserts.clear();
+        sqliteInserts.clear();
         connection.reset();
         clearRows();
         owner->m_open = false;
@@ -180,6 +201,7 @@ struct Recordset::Impl : detail::ConnectionUser {
     void detachFromConnection()
     {
         inserts.clear();
+        sqliteInserts.clear();
         if (connection) {
             connection->detach(this);
             connection.reset();
@@ -190,13 +212,17 @@ struct Recordset::Impl : detail::ConnectionUser {
     {
         names.clear();
         byName.clear();
+        byExact.clear();
         rows.clear();
         adding = false;
         pendingColumns.clear();
         pendingValues.clear();
         tableRead = false;
         tableRecord = QSqlRecord();
+        tableNames.clear();
+        tableTypes.clear();
         tableByName.clear();
+        tableByExact.clear();
     }
 
     QSqlDatabase database() const
@@ -220,6 +246,7 @@ struct Recordset::Impl : detail::ConnectionUser {
         }
         names.clear();
         byName.clear();
+        byExact.clear();
         rows.clear();
         const QSqlRecord layout = query.record();
         const int count = layout.count();
@@ -227,6 +254,9 @@ struct Recordset::Impl : detail::ConnectionUser {
             names << layout.fieldName(i);
             byName.insert(names.last().toLower(), i);
         }
+        // A look-up by the name as spelt finds what the look-up ignoring case finds.
+        for (const QString& name : std::as_const(names))
+            byExact.insert(name, byName.value(name.toLower()));
         if (query.isSelect()) {
             while (query.next()) {
                 QVector<QVariant> row(count);
@@ -289,43 +319,117 @@ struct Recordset::Impl : detail::ConnectionUser {
                     .arg(written, statement));
         }
         tableByName.clear();
+        tableByExact.clear();
+        tableNames.clear();
+        tableTypes.clear();
         for (int i = 0; i < tableRecord.count(); ++i) {
-            tableByName.insert(tableRecord.fieldName(i).toLower(), i);
+            tableNames << tableRecord.fieldName(i);
+            tableTypes << tableRecord.field(i).metaType();
+            tableByName.insert(tableNames.last().toLower(), i);
         }
+        for (const QString& name : std::as_const(tableNames))
+            tableByExact.insert(name, tableByName.value(name.toLower()));
         const QSqlIndex key = db.primaryIndex(catalogued);
         primaryKey = key.count() == 1 ? key.fieldName(0) : QString();
+        sqlite = db.driverName() == QLatin1String("QSQLITE");
+        keyReturned = !primaryKey.isEmpty() && db.driverName() == QLatin1String("QPSQL");
         tableRead = true;
     }
 
-    bool returnsKey(const QSqlDatabase& db) const
+    QString insertText(const QSqlDatabase& db) const
     {
-        return !primaryKey.isEmpty() && db.driverName() == QLatin1String("QPSQL");
+        QStringList quoted;
+        QStringList marks;
+        for (int column : std::as_const(pendingColumns)) {
+            quoted << db.driver()->escapeIdentifier(tableNames.at(column), QSqlDriver::FieldName);
+            marks << QStringLiteral("?");
+        }
+        QString text = pendingColumns.isEmpty()
+                           ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+                           : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                 .arg(table, quoted.join(QStringLiteral(", ")),
+                                      marks.join(QStringLiteral(", ")));
+        if (keyReturned) {
+            text += QStringLiteral(" RETURNING ") +
+                    db.driver()->escapeIdentifier(primaryKey, QSqlDriver::FieldName);
+        }
+        return text;
+    }
+
+    static VbError saveError(const QString& failure, const QString& text)
+    {
+        return VbError::database(
+            QStringLiteral("Der Datensatz konnte nicht gespeichert werden: %1 [Anweisung: %2]")
+                .arg(failure, text));
+    }
+
+    // SQLite: the statement on the connection's handle. False when the
+    // handle cannot be used, so that the insert goes through Qt.
+    bool insertDirect(QVariant& id)
+    {
+        auto it = sqliteInserts.find(pendingColumns);
+        if (it == sqliteInserts.end()) {
+            QSqlDatabase db = database();
+            const QString text = insertText(db);
+            QString failure;
+            std::shared_ptr<SqliteInsert> prepared = SqliteInsert::prepare(db, text, &failure);
+            if (!prepared) {
+                if (!failure.isEmpty())
+                    throw saveError(failure, text);
+                sqlite = false;
+                return false;
+            }
+            if (sqliteInserts.size() >= maxPreparedInserts)
+                sqliteInserts.clear();
+            it = sqliteInserts.insert(pendingColumns, std::move(prepared));
+        } else if (!connection || !connection->open) {
+            throw noConnection();
+        }
+        QString failure;
+        if (!it.value()->exec(pendingValues, &failure)) {
+            QSqlDatabase db = database();
+            const QString text = insertText(db);
+            sqliteInserts.erase(it);
+            throw saveError(failure, text);
+        }
+        const int keyColumn = primaryKey.isEmpty() ? -1 : tableColumn(primaryKey);
+        if (keyColumn >= 0 && !pendingColumns.contains(keyColumn))
+            id = it.value()->lastInsertId();
+        return true;
     }
 
     void insertPending()
     {
-        QSqlDatabase db = database();
-        const QString key = pendingColumns.join(QChar(0x1f));
-        auto it = inserts.find(key);
+        QVariant id;
+        if (!sqlite || !insertDirect(id))
+            insertThroughQt(id);
+
+        // The saved row becomes part of the result set.
+        QVector<QVariant> row(names.size());
+        for (int c = 0; c < pendingColumns.size(); ++c) {
+            const int pos = resultColumn(tableNames.at(pendingColumns.at(c)));
+            if (pos >= 0) {
+                row[pos] = pendingValues.at(c);
+            }
+        }
+        const int keyPos = primaryKey.isEmpty() ? -1 : resultColumn(primaryKey);
+        if (keyPos >= 0 && id.isValid()) {
+            row[keyPos] = id;
+        }
+        rows.append(std::move(row));
+    }
+
+    void insertThroughQt(QVariant& id)
+    {
+        auto it = inserts.find(pendingColumns);
         QString text;
         if (it == inserts.end()) {
-            QStringList quoted;
-            QStringList marks;
-            for (const QString& column : pendingColumns) {
-                quoted << db.driver()->escapeIdentifier(column, QSqlDriver::FieldName);
-                marks << QStringLiteral("?");
-            }
-            text = pendingColumns.isEmpty()
-                       ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
-                       : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                             .arg(table, quoted.join(QStringLiteral(", ")),
-                                  marks.join(QStringLiteral(", ")));
-            if (returnsKey(db)) {
-                text += QStringLiteral(" RETURNING ") +
-                        db.driver()->escapeIdentifier(primaryKey, QSqlDriver::FieldName);
-            }
+            // Prepared once per column set; later rows only bind their values.
+            QSqlDatabase db = database();
+            text = insertText(db);
             if (inserts.size() >= maxPreparedInserts) {
                 inserts.clear();
+                sqliteInserts.clear();
             }
             QSqlQuery prepared(db);
             if (!prepared.prepare(text)) {
@@ -334,7 +438,9 @@ struct Recordset::Impl : detail::ConnectionUser {
                         "Der Datensatz konnte nicht gespeichert werden: %1 [Anweisung: %2]")
                         .arg(sqlErrorText(prepared.lastError()), text));
             }
-            it = inserts.insert(key, prepared);
+            it = inserts.insert(pendingColumns, prepared);
+        } else if (!connection || !connection->open) {
+            throw noConnection();
         }
         QSqlQuery& insert = it.value();
         for (int i = 0; i < pendingValues.size(); ++i) {
@@ -351,31 +457,17 @@ struct Recordset::Impl : detail::ConnectionUser {
         // The key the database gave the row (PostgreSQL: RETURNING; asking for
         // lastval() instead would fail, and so abort a transaction, on
         // tables without a sequence).
-        QVariant id;
-        if (!primaryKey.isEmpty() && !pendingColumns.contains(primaryKey)) {
-            if (returnsKey(db)) {
+        const int keyColumn = primaryKey.isEmpty() ? -1 : tableColumn(primaryKey);
+        if (keyColumn >= 0 && !pendingColumns.contains(keyColumn)) {
+            if (keyReturned) {
                 if (insert.next()) {
                     id = insert.value(0);
                 }
-            } else if (db.driverName() == QLatin1String("QSQLITE")) {
+            } else if (database().driverName() == QLatin1String("QSQLITE")) {
                 id = insert.lastInsertId();
             }
         }
         insert.finish();
-
-        // The saved row becomes part of the result set.
-        QVector<QVariant> row(names.size());
-        for (int c = 0; c < pendingColumns.size(); ++c) {
-            const int pos = byName.value(pendingColumns.at(c).toLower(), -1);
-            if (pos >= 0) {
-                row[pos] = pendingValues.at(c);
-            }
-        }
-        const int keyPos = primaryKey.isEmpty() ? -1 : byName.value(primaryKey.toLower(), -1);
-        if (keyPos >= 0 && id.isValid()) {
-            row[keyPos] = id;
-        }
-        rows.append(std::move(row));
     }
 };
 
@@ -531,7 +623,7 @@ int Recordset::fieldIndex(const QString& name) const
     if (!m_open) {
         return -1;
     }
-    return d->byName.value(name.toLower(), -1);
+    return d->resultColumn(name);
 }
 
 QVariant Recordset::valueAt(int row, int column) const
@@ -570,18 +662,17 @@ void Recordset::setValue(const QString& name, const QVariant& value)
                                      "erst AddNew aufrufen (Feld %1)")
                           .arg(name));
     }
-    const int column = d->tableByName.value(name.toLower(), -1);
+    const int column = d->tableColumn(name);
     if (column < 0) {
         throw VbError::itemNotFound(name);
     }
-    const QSqlField field = d->tableRecord.field(column);
-    const QVariant stored = coerced(value, field.metaType());
-    const qsizetype already = d->pendingColumns.indexOf(field.name());
+    QVariant stored = coerced(value, d->tableTypes.at(column));
+    const qsizetype already = d->pendingColumns.indexOf(column);
     if (already >= 0) {
-        d->pendingValues[already] = stored;
+        d->pendingValues[already] = std::move(stored);
     } else {
-        d->pendingColumns << field.name();
-        d->pendingValues << stored;
+        d->pendingColumns << column;
+        d->pendingValues << std::move(stored);
     }
 }
 
