@@ -206,16 +206,16 @@ void DatabaseTests::choiceBetweenQueries()
     RecordingReporter reporter;
     LookupQueries lookup(reporter);
     lookup.setCutDigits(QStringLiteral("3"));
-    const QStringList specs = queries.split(QLatin1Char(','));
-    for (int group = 1; group <= specs.size(); ++group) {
-        const QString& spec = specs.at(group - 1);
-        if (spec == QLatin1String("x")) {
+    const QStringList shapes = queries.split(QLatin1Char(','));
+    for (int group = 1; group <= shapes.size(); ++group) {
+        const QString& shape = shapes.at(group - 1);
+        if (shape == QLatin1String("x")) {
             lookup.ClassSqlRsInstanzieren(QStringLiteral("SELECT * FROM Missing"));
             continue;
         }
         lookup.ClassSqlRsInstanzieren(groupQuery(group));
-        const int records = spec.section(QLatin1Char('/'), 0, 0).toInt();
-        const int cuts = spec.section(QLatin1Char('/'), 1, 1).toInt();
+        const int records = shape.section(QLatin1Char('/'), 0, 0).toInt();
+        const int cuts = shape.section(QLatin1Char('/'), 1, 1).toInt();
         for (int i = 0; i < records; ++i)
             exec(QStringLiteral("INSERT INTO TNr (Nr, Grp) VALUES ('%1', %2)")
                      .arg(storedAfterCuts(cuts))
