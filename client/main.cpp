@@ -14,13 +14,25 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("VorsaCl"));
 
     vorsa::frmPeerA window(vorsa::programDirectory(QApplication::arguments()));
+    // A logout or kill closes the window the orderly way, so placement,
+    // settings and columns are saved; a signal while the window loads (its
+    // message boxes run event loops) closes it once the load is over.
+    bool loading = true;
+    bool closeAsked = false;
+    vorsa::onTerminationSignal([&] {
+        if (loading)
+            closeAsked = true;
+        else
+            window.close();
+    });
     window.load();
+    loading = false;
+    if (closeAsked) {
+        window.close();
+        return 0;
+    }
     if (!window.isVisible())
         window.show();
     window.activateWindow();
-
-    // A logout or kill closes the window the orderly way, so placement,
-    // settings and columns are saved.
-    vorsa::onTerminationSignal([&window] { window.close(); });
     return app.exec();
 }

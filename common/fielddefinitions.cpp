@@ -75,14 +75,11 @@ void FieldDefinitions::EinlesenDatenfelder(const QString& iniFile, IReporter& re
             d->ColumnVisible = ConvStringToBoolean(
                 IniLesen(section, QStringLiteral("ColumnVisible"), iniFile, QStringLiteral("True")).trimmed());
         }
-        // The fixed fields are looked for by their exact names; one that exists in
-        // another letter case makes the creation fail (duplicate key).
+        // The fixed fields are looked for as every field is, ignoring case: a
+        // section "datum" is the date field, not a reason to fail at every start.
         for (const auto& fixed : kFixedFields) {
             const QString name = QString::fromLatin1(fixed.name);
-            bool present = false;
-            for (const auto& d : m_items)
-                present = present || d.FieldName == name;
-            if (present)
+            if (find(name))
                 continue;
             guarded(reporter, QStringLiteral("ClassDatenInstanzieren"), [&] {
                 clsDaten& d = ClassDatenInstanzieren(name);

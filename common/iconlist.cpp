@@ -11,13 +11,16 @@ namespace vorsa {
 
 void FileIconList::add(const QString& path, int index)
 {
-    Q_UNUSED(index);
     const QFileInfo info(path);
     if (!info.exists())
         throw VbError::fileNotFound(path);
     if (!info.isFile() || !info.isReadable() || info.size() == 0)
         throw VbError(err::InvalidPicture, QStringLiteral("Ungültiges Bild: %1").arg(path));
-    m_paths.append(path);
+    if (index < 1)
+        throw VbError::subscriptOutOfRange();
+    while (m_paths.size() < index)
+        m_paths.append(QString());
+    m_paths[index - 1] = path;
 }
 
 int EinlesenIcons(const QString& iniFile, const QString& programDir, IIconList& icons,

@@ -19,6 +19,7 @@ constexpr int PathFileAccess = 75;       // "Fehler beim Zugriff auf Pfad/Datei"
 constexpr int ObjectNotSet = 91;         // "Objektvariable oder With-Blockvariable nicht festgelegt"
 constexpr int InvalidUseOfNull = 94;     // "Unzulässige Verwendung von Null"
 constexpr int DuplicateKey = 457;        // "Dieser Schlüssel ist bereits einem Element dieser Auflistung zugeordnet"
+constexpr int InvalidPropertyValue = 380; // "Ungültiger Eigenschaftswert"
 constexpr int InvalidPicture = 481;      // "Ungültiges Bild"
 constexpr int PrinterError = 482;        // "Druckerfehler"
 constexpr int ItemNotFound = 3265;       // database field or collection item not found

@@ -46,11 +46,23 @@ int runHeadless(int argc, char** argv)
     env.icons = &icons;
     env.lineFactory = createPhoneLine;
     ServerCore core(env);
-    core.Form_Load();
+    // Caught from the start; a signal during the load is served after it.
+    bool loading = true;
+    bool stopAsked = false;
     onTerminationSignal([&] {
+        if (loading) {
+            stopAsked = true;
+            return;
+        }
         core.Form_Unload();
         app.quit();
     });
+    core.Form_Load();
+    loading = false;
+    if (stopAsked) {
+        core.Form_Unload();
+        return 0;
+    }
     return app.exec();
 }
 } // namespace
@@ -70,8 +82,22 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     app.setApplicationName(frmMain::caption());
+    // Caught from the start: the window's construction loads the server and
+    // may show message boxes; a signal meanwhile closes it once it is built.
+    frmMain* built = nullptr;
+    bool closeAsked = false;
+    onTerminationSignal([&] {
+        if (built)
+            built->close();
+        else
+            closeAsked = true;
+    });
     frmMain window(programDirectory(argumentList(argc, argv)), createPhoneLine);
+    built = &window;
+    if (closeAsked) {
+        window.close();
+        return 0;
+    }
     window.show();
-    onTerminationSignal([&] { window.close(); });
     return app.exec();
 }

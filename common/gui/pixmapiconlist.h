@@ -13,7 +13,8 @@ public:
     void clear() override { m_icons.clear(); }
     void add(const QString& path, int index) override;
     int count() const override { return int(m_icons.size()); }
-    // Icon number 1..count; other numbers give a null icon.
+    // Icon number 1..count; other numbers, and numbers whose file failed, give
+    // a null icon.
     QIcon icon(int number) const;
 
 private:

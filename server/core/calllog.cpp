@@ -14,7 +14,12 @@ void CallLog::WriteLog(const QString& line) const
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         throw VbError::pathFileAccess(m_path);
     const QByteArray bytes = toWin1252(line) + "\r\n";
-    if (file.write(bytes) != bytes.size())
+    // The bytes leave the buffer only at flush or close; a full disk shows
+    // there, not at write().
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        throw VbError::pathFileAccess(m_path);
+    file.close();
+    if (file.error() != QFileDevice::NoError)
         throw VbError::pathFileAccess(m_path);
 }
 

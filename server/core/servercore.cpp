@@ -39,7 +39,7 @@ ServerCore::ServerCore(Environment environment, QObject* parent)
         m_env.lineFactory = createBuiltinLine;
     m_settings.iniPath = m_env.programDir + QStringLiteral("/VorsaSrv.INI");
     m_timer1.setTimerType(Qt::CoarseTimer);
-    connect(&m_timer1, &QTimer::timeout, this, &ServerCore::Timer1_Timer);
+    connect(&m_timer1, &QTimer::timeout, this, &ServerCore::restartTick);
     connect(&m_clients, &ClientHub::connectionsChanged, this, &ServerCore::connectionsChanged);
 }
 
@@ -93,12 +93,24 @@ void ServerCore::Form_Load()
         const QString app = m_settings.application.toUpper();
         m_stammdatenVisible = app == QLatin1String("KUNDEN") || app == QLatin1String("DROVO");
         emit stammdatenVisibleChanged(m_stammdatenVisible);
-        m_clients.listen(quint16(m_settings.localPort));
+        // Port 0 means the settings were not read to their end (already
+        // reported); it is never listened on.
+        const int port = m_settings.localPort;
+        if (port < 0 || port > 65535)
+            throw VbError(err::InvalidPropertyValue,
+                          QStringLiteral("Ungültiger Eigenschaftswert (LocalPort %1)").arg(port));
+        if (port != 0)
+            m_clients.listen(quint16(port));
         StartUp();
-        // No 65-second limit: any restart interval works.
-        m_timer1.setInterval(std::chrono::milliseconds(qint64(m_settings.secCapiConnection) * 1000));
+        // No 65-second limit: any restart interval works; intervals longer
+        // than a timer takes are counted out in ticks of a day.
+        if (m_settings.secCapiConnection < 0)
+            throw VbError(err::InvalidPropertyValue,
+                          QStringLiteral("Ungültiger Eigenschaftswert (SecCapiConnection %1)")
+                              .arg(m_settings.secCapiConnection));
+        m_restartIntervalMs = qint64(m_settings.secCapiConnection) * 1000;
         if (m_settings.secCapiConnection != 0)
-            m_timer1.start();
+            startRestartTimer();
         else
             m_timer1.stop();
     });
@@ -126,10 +138,13 @@ void ServerCore::EinlesenParameterAllgemein()
         m_log.setPath(s.logFile);
         s.amt = readWithMarker(QStringLiteral("Amt"), QStringLiteral("?"), QStringLiteral("?"), {});
         s.eigeneVorwahl = readWithMarker(QStringLiteral("EigeneVorwahl"), {}, {}, QStringLiteral("09876"));
-        s.letzteStellenAbschneiden = readWithMarker(QStringLiteral("LetzteStellenAbschneiden"),
-                                                    QStringLiteral("999"), QStringLiteral("999"),
-                                                    QStringLiteral("3"));
-        s.cutDigits = toLong(s.letzteStellenAbschneiden);
+        // Text and number both keep their previous values when the text is
+        // not a number, so the lookup queries are not built on it.
+        const QString cutText = readWithMarker(QStringLiteral("LetzteStellenAbschneiden"),
+                                               QStringLiteral("999"), QStringLiteral("999"),
+                                               QStringLiteral("3"));
+        s.cutDigits = toLong(cutText);
+        s.letzteStellenAbschneiden = cutText;
         s.secCapiConnection = toLong(readWithMarker(QStringLiteral("SecCapiConnection"),
                                                     QStringLiteral("999"), QStringLiteral("999"),
                                                     QStringLiteral("60")));
@@ -215,7 +230,7 @@ void ServerCore::Timer1_Timer()
         ensureLine();
         m_line->stopCAPI();
         QCoreApplication::processEvents();
-        if (!m_line) // the window may have closed meanwhile
+        if (!m_line || m_unloaded) // the server may have shut down meanwhile
             return;
         const bool started = m_line->startCAPI();
         if (!started) {
@@ -231,8 +246,23 @@ void ServerCore::stopRestartTimer() { m_timer1.stop(); }
 void ServerCore::startRestartTimer()
 {
     // The interval 0 switches the restart off for good.
-    if (m_settings.secCapiConnection != 0)
-        m_timer1.start();
+    if (m_settings.secCapiConnection == 0 || m_restartIntervalMs <= 0 || m_unloaded)
+        return;
+    m_restartRemainingMs = m_restartIntervalMs;
+    m_timer1.setInterval(std::chrono::milliseconds(qMin(m_restartRemainingMs, kLongestTickMs)));
+    m_timer1.start();
+}
+
+void ServerCore::restartTick()
+{
+    m_restartRemainingMs -= m_timer1.interval();
+    if (m_restartRemainingMs > 0) {
+        m_timer1.setInterval(std::chrono::milliseconds(qMin(m_restartRemainingMs, kLongestTickMs)));
+        return;
+    }
+    m_restartRemainingMs = m_restartIntervalMs;
+    m_timer1.setInterval(std::chrono::milliseconds(qMin(m_restartRemainingMs, kLongestTickMs)));
+    Timer1_Timer();
 }
 
 // ---------------------------------------------------------------- calls
@@ -430,6 +460,9 @@ void ServerCore::Form_Unload() { Form_Unload(m_fields.configuredColumns()); }
 
 void ServerCore::Form_Unload(const QList<FieldDefinitions::Column>& columns)
 {
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
     guarded(*m_env.reporter, QStringLiteral("Form_Unload"), [&] {
         QCoreApplication::processEvents();
         m_timer1.stop();

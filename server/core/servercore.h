@@ -32,7 +32,8 @@ struct ServerSettings {
     QString logFile;
     QString amt;
     QString eigeneVorwahl;
-    QString letzteStellenAbschneiden;  // as read; the queries take it as text
+    // As read; the queries take it as text. "0" until a number was read.
+    QString letzteStellenAbschneiden = QStringLiteral("0");
     int cutDigits = 0;
     int secCapiConnection = 0;
     int dateDiffSec = 0;
@@ -77,6 +78,8 @@ public:
     void EinlesenParameterAllgemein();
     void StartUp();
     void Timer1_Timer();
+    // One tick of the restart timer; Timer1_Timer when the interval is over.
+    void restartTick();
     void ISDNPhone_IncomingCall(const QString& called, const QString& calling, const QString& extra);
     void ISDNPhone_IncomingPhoneCall(const QString& first, const QString& second);
     void ClientsNachrichtVerfassen();
@@ -93,7 +96,7 @@ public:
     void stopRestartTimer();
     void startRestartTimer();
     bool restartTimerActive() const { return m_timer1.isActive(); }
-    int restartIntervalMs() const { return m_timer1.interval(); }
+    qint64 restartIntervalMs() const { return m_restartIntervalMs; }
 
     // State the window shows.
     const ServerSettings& settings() const { return m_settings; }
@@ -152,6 +155,11 @@ private:
     db::Connection m_connection;
     std::unique_ptr<IPhoneLine> m_line;
     QTimer m_timer1;
+    // A QTimer takes at most 2^31 ms; longer intervals are counted out.
+    static constexpr qint64 kLongestTickMs = 24LL * 3600 * 1000;
+    qint64 m_restartIntervalMs = 0;
+    qint64 m_restartRemainingMs = 0;
+    bool m_unloaded = false;
 
     QString m_capiInfo;
     QStringList m_debugList;

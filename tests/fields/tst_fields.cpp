@@ -84,12 +84,12 @@ private slots:
         FieldDefinitions f;
         RecordingReporter r;
         f.EinlesenDatenfelder(ini(), r);
-        // The second Name, and the fixed Datum against "datum".
-        QCOMPARE(r.procedures(), (QStringList{QStringLiteral("ClassDatenInstanzieren"),
-                                              QStringLiteral("ClassDatenInstanzieren")}));
+        // The second Name; "datum" is the fixed date field and is not added twice.
+        QCOMPARE(r.procedures(), QStringList{QStringLiteral("ClassDatenInstanzieren")});
         QCOMPARE(r.entries[0].title, QStringLiteral("Fehler: 457"));
         QCOMPARE(f.find(QStringLiteral("name"))->ColumnHeader, QStringLiteral("Zweit"));
         QCOMPARE(f.size(), 4);  // Name, datum, Anrufer, Versuche
+        QCOMPARE(f.find(QStringLiteral("Datum"))->FieldName, QStringLiteral("datum"));
     }
 
     void writeBackFollowsDisplayPositionThenHiddenFields()
@@ -215,9 +215,16 @@ private slots:
         writeIni("[ICONS]\r\nICON1=a.png\r\nICON2=fehlt.png\r\nICON3=a.png\r\nICON5=a.png\r\n");
         FileIconList icons;
         RecordingReporter r;
-        QCOMPARE(EinlesenIcons(ini(), m_dir.path(), icons, r), 2);
+        // ICON3 keeps its number 3 (the server's "not identified"); 2 stays empty.
+        QCOMPARE(EinlesenIcons(ini(), m_dir.path(), icons, r), 3);
+        QCOMPARE(icons.paths().at(1), QString());
+        QVERIFY(icons.paths().at(2).endsWith(QStringLiteral("a.png")));
         QCOMPARE(r.procedures(), QStringList{QStringLiteral("ImageList1Aufbauen")});
         QCOMPARE(r.entries[0].title, QStringLiteral("Fehler: 53"));
+
+        // A broken last file does not count.
+        writeIni("[ICONS]\r\nICON1=a.png\r\nICON2=fehlt.png\r\n");
+        QCOMPARE(EinlesenIcons(ini(), m_dir.path(), icons, r), 1);
     }
 };
 

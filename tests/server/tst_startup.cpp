@@ -1,6 +1,8 @@
 // Start-up, configuration, banner, journal reload and shutdown of the server core.
 #include "serverfixture.h"
 
+#include <QTimer>
+
 #include <QTest>
 
 using namespace vorsa;
@@ -239,6 +241,99 @@ private slots:
         QCOMPARE(f.line->stops, 1);
         QVERIFY(!f.core->restartTimerActive());
         QCOMPARE(f.core->fields().size(), 0);
+    }
+
+    void unusableSettingsNeverListenOnAStrayPort()
+    {
+        // Out of range: the load stops there, as any failing step of it does.
+        ServerFixture f;
+        f.set("Settings", "LocalPort", QStringLiteral("70000"));
+        f.set("Table", "Name", QStringLiteral("T"));
+        f.load();
+        QCOMPARE(f.reporter.procedures(), QStringList{QStringLiteral("Form_Load")});
+        QCOMPARE(f.reporter.entries[0].title, QStringLiteral("Fehler: 380"));
+        QVERIFY(!f.line);
+
+        // Settings read only up to a bad key: port 0 is never listened on,
+        // and the rest of the load still runs.
+        ServerFixture g;
+        g.set("Settings", "DateDiffSec", QStringLiteral("abc"));
+        g.set("Table", "Name", QStringLiteral("T"));
+        g.load();
+        QCOMPARE(g.reporter.procedures(), QStringList{QStringLiteral("EinlesenParameterAllgemein")});
+        QCOMPARE(g.core->settings().localPort, 0);
+        QVERIFY(!g.core->clients().isListening());
+        QVERIFY(g.line);
+    }
+
+    void badCutDigitsKeepTheLookupQueries()
+    {
+        ServerFixture f;
+        f.usePrivatePort();
+        f.set("Settings", "LetzteStellenAbschneiden", QStringLiteral("abc"));
+        f.set("Table", "Name", QStringLiteral("TTelefonNr"));
+        f.set("Table", "SQL1.1", QStringLiteral("SELECT * FROM TTelefonNr WHERE TelefonNr LIKE '/*CallingNr*/'"));
+        f.load();
+        // Only the key itself is reported, not the queries built after it.
+        QCOMPARE(f.reporter.procedures(), QStringList{QStringLiteral("EinlesenParameterAllgemein")});
+        QCOMPARE(f.core->settings().cutDigits, 0);
+    }
+
+    void restartIntervalBeyondATimersRangeIsCountedOut()
+    {
+        ServerFixture f;
+        f.usePrivatePort();
+        f.set("Settings", "SecCapiConnection", QStringLiteral("3000000")); // about 35 days
+        f.set("Table", "Name", QStringLiteral("T"));
+        f.load();
+        QVERIFY(f.reporter.entries.isEmpty());
+        QVERIFY(f.core->restartTimerActive());
+        QCOMPARE(f.core->restartIntervalMs(), qint64(3000000) * 1000);
+        // 34 ticks of a day leave the line alone; the 35th tick restarts it.
+        for (int day = 0; day < 34; ++day)
+            f.core->restartTick();
+        QCOMPARE(f.line->stops, 0);
+        f.core->restartTick();
+        QCOMPARE(f.line->stops, 1);
+
+        ServerFixture g;
+        g.usePrivatePort();
+        g.set("Settings", "SecCapiConnection", QStringLiteral("-5"));
+        g.set("Table", "Name", QStringLiteral("T"));
+        g.load();
+        QCOMPARE(g.reporter.procedures(), QStringList{QStringLiteral("Form_Load")});
+        QVERIFY(!g.core->restartTimerActive());
+    }
+
+    void restartTickAfterShutdownLeavesTheLineStopped()
+    {
+        ServerFixture f;
+        f.usePrivatePort();
+        f.set("Table", "Name", QStringLiteral("T"));
+        f.load();
+        const int starts = f.line->starts;
+        // The tick lets events run between stop and start; a shutdown in
+        // that pause must not be followed by a new start.
+        QTimer::singleShot(0, [&] { f.core->Form_Unload(); });
+        f.core->Timer1_Timer();
+        QCOMPARE(f.line->starts, starts);
+        QCOMPARE(f.logLines().last(), QStringLiteral("stopCAPI"));
+        f.core->startRestartTimer(); // a window closing later
+        QVERIFY(!f.core->restartTimerActive());
+    }
+
+    void failedLogWriteIsReported()
+    {
+        if (!QFile::exists(QStringLiteral("/dev/full")))
+            QSKIP("kein /dev/full");
+        ServerFixture f;
+        f.usePrivatePort();
+        f.set("Settings", "LogFile", QStringLiteral("/dev/full"));
+        f.set("Table", "Name", QStringLiteral("T"));
+        f.load();
+        QVERIFY(f.reporter.procedures().contains(QStringLiteral("WriteLog")));
+        QCOMPARE(f.reporter.entries.first().title, QStringLiteral("Fehler: 75"));
+        QVERIFY(f.line); // the start went on
     }
 };
 
