@@ -64,6 +64,10 @@ void LogReporter::message(const QString& text, const QString& title, MessageIcon
 void RecordingReporter::message(const QString& text, const QString& title, MessageIcon icon)
 {
     entries.append({text, title, icon});
+    if (whileShown) {
+        const auto shown = whileShown; // may reset itself
+        shown();
+    }
 }
 
 QStringList RecordingReporter::procedures() const

@@ -53,6 +53,9 @@ public:
     void message(const QString& text, const QString& title, MessageIcon icon) override;
 
     QList<Entry> entries;
+    // Runs after each message is recorded, where a message box would run the
+    // event loop until it is closed (tests deliver events there).
+    std::function<void()> whileShown;
     // The bracketed procedure names of all error messages, in order ("EinlesenDatenbank", ...).
     QStringList procedures() const;
     bool hasProcedure(const QString& procedure) const { return procedures().contains(procedure); }

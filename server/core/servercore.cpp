@@ -182,11 +182,25 @@ void ServerCore::ensureLine()
     if (m_line)
         return;
     LineContext context{m_settings.iniPath, m_env.programDir, m_env.reporter};
-    m_line = m_env.lineFactory(m_settings.line.isEmpty() ? QStringLiteral("SIM") : m_settings.line, context);
-    if (!m_line)
+    const QString name = m_settings.line.isEmpty() ? QStringLiteral("SIM") : m_settings.line;
+    m_line = m_env.lineFactory(name, context);
+    if (!m_line) {
+        // Said once: the line then fails at every restart without a word more.
+        m_env.reporter->reportError(
+            QStringLiteral("StartUp"), err::InvalidPropertyValue,
+            QStringLiteral("Die Leitung \"%1\" (Settings/Line) gibt es in diesem Programm nicht; "
+                           "bekannt sind SIM, SIP, CALLMONITOR und CAPI.")
+                .arg(name));
         m_line = std::make_unique<NullLine>();
+    }
     connect(m_line.get(), &IPhoneLine::IncomingCall, this, &ServerCore::ISDNPhone_IncomingCall);
     connect(m_line.get(), &IPhoneLine::IncomingPhoneCall, this, &ServerCore::ISDNPhone_IncomingPhoneCall);
+    // A line that connects, registers or drops in the background: CapiInfo
+    // follows at once, not only at the next restart tick.
+    connect(m_line.get(), &IPhoneLine::StatusChanged, this, [this] {
+        if (m_line && !m_unloaded)
+            setCapiInfo(lineStatusText(m_line->lineUp()));
+    });
 }
 
 QString ServerCore::lineStatusText(bool started) const
@@ -298,6 +312,25 @@ int ServerCore::iconForRecord(int records)
 }
 
 void ServerCore::ISDNPhone_IncomingCall(const QString& called, const QString& calling, const QString& extra)
+{
+    // One call at a time: a message box of a call runs an event loop, and a
+    // call arriving meanwhile would overwrite the field values of the one
+    // still being handled. It waits and is handled right after it.
+    if (m_handlingCall) {
+        m_waitingCalls.append({called, calling, extra});
+        return;
+    }
+    m_handlingCall = true;
+    handleIncomingCall(called, calling, extra);
+    while (!m_waitingCalls.isEmpty() && !m_unloaded) {
+        const WaitingCall next = m_waitingCalls.takeFirst();
+        handleIncomingCall(next.called, next.calling, next.extra);
+    }
+    m_waitingCalls.clear();
+    m_handlingCall = false;
+}
+
+void ServerCore::handleIncomingCall(const QString& called, const QString& calling, const QString& extra)
 {
     Q_UNUSED(extra);
     guarded(*m_env.reporter, QStringLiteral("ISDNPhone_IncomingCall"), [&] {

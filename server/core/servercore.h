@@ -160,6 +160,14 @@ private:
     qint64 m_restartIntervalMs = 0;
     qint64 m_restartRemainingMs = 0;
     bool m_unloaded = false;
+    struct WaitingCall {
+        QString called;
+        QString calling;
+        QString extra;
+    };
+    bool m_handlingCall = false;
+    QList<WaitingCall> m_waitingCalls;
+    void handleIncomingCall(const QString& called, const QString& calling, const QString& extra);
 
     QString m_capiInfo;
     QStringList m_debugList;

@@ -107,8 +107,11 @@ void CallMonitorLine::onConnected()
 {
     m_connectTimer.stop();
     m_state = State::Connected;
-    m_backoffMs = 0;
-    m_reportedLoss = false;
+    // The pause before a reconnect grows until the connection has proved
+    // itself (a first event, or some time up): a monitor that accepts and
+    // closes at once (busy, its connection limit reached) is not hammered,
+    // and its outage is reported once, not at every attempt.
+    m_connectedSince.start();
     m_lastError.clear();
     enableKeepAlive();
     emit StatusChanged();
@@ -145,8 +148,11 @@ void CallMonitorLine::onReadyRead()
         const QByteArray line = m_buffer.left(nl + 1);
         m_buffer.remove(0, nl + 1);
         const CallMonitorEvent e = CallMonitorEvent::parse(line);
-        if (e.isValid())
+        if (e.isValid()) {
+            m_backoffMs = 0;
+            m_reportedLoss = false;
             handleEvent(e);
+        }
         if (m_state != State::Connected)
             return; // a slot of ours closed or restarted the line
     }
@@ -189,6 +195,11 @@ void CallMonitorLine::handleEvent(const CallMonitorEvent& e)
 void CallMonitorLine::onLost(const QString& reason)
 {
     const bool wasConnected = m_state == State::Connected;
+    if (wasConnected && m_connectedSince.isValid() &&
+        m_connectedSince.elapsed() >= m_settings.provenAfterMs) {
+        m_backoffMs = 0;
+        m_reportedLoss = false;
+    }
     m_connectTimer.stop();
     m_state = State::Waiting;
     m_lastError = reason;

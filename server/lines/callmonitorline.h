@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QSet>
+#include <QElapsedTimer>
 #include <QTimer>
 
 class QTcpSocket;
@@ -28,6 +29,7 @@ public:
         int connectTimeoutMs = 10000;
         int reconnectFirstMs = 1000;
         int reconnectMaxMs = 60000;
+        int provenAfterMs = 30000; // a connection up this long starts the pauses afresh
         int stopGraceMs = 2000; // a start within this time after a stop keeps the connection
 
         // Section "CallMonitor" of the server's INI file; missing keys are written back.
@@ -39,6 +41,7 @@ public:
 
     bool startCAPI() override;
     void stopCAPI() override;
+    bool lineUp() const override { return m_state == State::Connected; }
     QString capiVersion() const override;
     QString capiRelease() const override;
     QString cardMaker() const override;
@@ -75,6 +78,7 @@ private:
     bool m_wanted = false;
     bool m_reportedLoss = false;
     int m_backoffMs = 0;
+    QElapsedTimer m_connectedSince;
     QString m_lastError;
 };
 

@@ -75,8 +75,11 @@ void SimLineTest::builtinLinesAreChosenByName()
     LineContext context;
     context.programDir = m_dir->path();
     auto line = createBuiltinLine(kind, context);
-    QCOMPARE(line->startCAPI(), starts);
-    QCOMPARE(line->dtmfSupport(1) >= 1, starts);
+    QCOMPARE(bool(line), starts); // an unknown name is no line (the server reports it)
+    if (line) {
+        QVERIFY(line->startCAPI());
+        QVERIFY(line->dtmfSupport(1) >= 1);
+    }
     QCOMPARE(QFile::exists(m_dir->filePath(QStringLiteral("VorsaSrv.sim"))), starts);
 }
 

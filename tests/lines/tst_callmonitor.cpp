@@ -2,6 +2,7 @@
 #include "callmonitorline.h"
 #include "reporter.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -76,6 +77,7 @@ private slots:
     void restartTickKeepsTheConnection();
     void stopWithoutStartCloses();
     void lossIsReportedOncePerOutage();
+    void peerThatClosesAtOnceIsNotHammered();
     void missingHostFailsWithMessage();
 };
 
@@ -383,14 +385,48 @@ void TestCallMonitor::lossIsReportedOncePerOutage()
     QCOMPARE(reporter.procedures(), QStringList{"Anrufmonitor"});
     QVERIFY(reporter.entries[0].text.contains(QStringLiteral("127.0.0.1:%1").arg(port)));
 
-    // Back, lost again: a second outage, a second message.
+    // Back (an event proves it), lost again: a second outage, a second message.
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost, port));
     QTRY_VERIFY_WITH_TIMEOUT(line.isConnected(), 3000);
     QTRY_VERIFY(server.hasPendingConnections());
-    server.nextPendingConnection()->abort();
+    QTcpSocket* router = server.nextPendingConnection();
+    QSignalSpy calls(&line, &IPhoneLine::IncomingCall);
+    router->write("07.12.26 12:01:03;RING;1;0301;5551234;SIP0;\n");
+    QTRY_COMPARE(calls.size(), 1);
+    router->abort();
     QTRY_VERIFY(!line.isConnected());
     QTRY_COMPARE(reporter.entries.size(), 2);
+}
+
+void TestCallMonitor::peerThatClosesAtOnceIsNotHammered()
+{
+    // A monitor that accepts and hangs up at once (busy, its connection
+    // limit reached): the pauses still grow, and it is reported once.
+    RecordingReporter reporter;
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    int accepted = 0;
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket* s = server.nextPendingConnection()) {
+            ++accepted;
+            s->abort();
+        }
+    });
+    CallMonitorLine line(settingsFor(server.serverPort()), &reporter);
+    line.startCAPI();
+    QList<int> delays;
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 3000 && delays.size() < 4) {
+        QTest::qWait(5);
+        const int d = line.reconnectDelayMs();
+        if (d && (delays.isEmpty() || delays.last() != d))
+            delays << d;
+    }
+    QCOMPARE(delays, (QList<int>{50, 100, 200, 400}));
+    QVERIFY(accepted >= 3);
+    QCOMPARE(reporter.entries.size(), 1);
 }
 
 void TestCallMonitor::missingHostFailsWithMessage()

@@ -28,6 +28,8 @@ public:
         return startResult;
     }
     void stopCAPI() override { ++stops; }
+    bool up = false;
+    bool lineUp() const override { return up; }
     QString capiVersion() const override { return QStringLiteral("2.0"); }
     QString capiRelease() const override { return QStringLiteral("7"); }
     QString cardMaker() const override { return QStringLiteral("Test"); }

@@ -224,6 +224,72 @@ private slots:
         QCOMPARE(f.desktop.inputs[4].defaultText, QString());
         QVERIFY(f.desktop.inputs[5].defaultText.startsWith(QLatin1Char('0')));
     }
+
+    void callDuringAMessageOfAnotherWaitsForIt()
+    {
+        // The booking fails (no rides table) and shows its message; while it
+        // is open the next call rings. It must not be handled inside the first.
+        ServerFixture f;
+        prepare(f);
+        f.set("Autobooking", "Aktiv", QStringLiteral("1"));
+        f.load();
+        f.reporter.clear();
+        bool rung = false;
+        f.reporter.whileShown = [&] {
+            if (rung)
+                return;
+            rung = true;
+            f.line->ring(QStringLiteral("0521999"), QStringLiteral("0521222"));
+            QCOMPARE(f.journal().size(), 0); // still waiting
+        };
+        f.line->ring(QStringLiteral("0521999"), QStringLiteral("0521111"));
+        QVERIFY(rung);
+        QVERIFY(f.reporter.hasProcedure(QStringLiteral("AutobookingFahrtAnlegen")));
+        const QStringList journal = f.journal();
+        QCOMPARE(journal.size(), 3);
+        QVERIFY2(journal[0].contains(QStringLiteral("Anrufer=0521111;Name=Meier;")), qPrintable(journal[0]));
+        QVERIFY(journal[1].contains(QStringLiteral("Anrufer=0521222;Name=Hansa;")));
+        QVERIFY(journal[2].contains(QStringLiteral("Anrufer=0521222;Name=Hansa Filiale;")));
+    }
+
+    void unknownLineNameIsSaidOnce()
+    {
+        ServerFixture f;
+        f.usePrivatePort();
+        f.set("Settings", "Line", QStringLiteral("SPI"));
+        f.set("Table", "Name", QStringLiteral("T"));
+        ServerCore::Environment e; // no factory: the built-in lines
+        e.programDir = f.dir.path();
+        e.reporter = &f.reporter;
+        e.desktop = &f.desktop;
+        e.icons = &f.icons;
+        ServerCore core(e);
+        core.Form_Load();
+        QCOMPARE(f.reporter.procedures(), QStringList{QStringLiteral("StartUp")});
+        QVERIFY(f.reporter.entries[0].text.contains(QStringLiteral("\"SPI\"")));
+        QCOMPARE(core.capiInfo(), QStringLiteral("startCAPI()=False - failed"));
+        core.Timer1_Timer();
+        QCOMPARE(f.reporter.entries.size(), 1);
+        core.Form_Unload();
+    }
+
+    void lineThatComesUpLaterUpdatesTheStatus()
+    {
+        ServerFixture f;
+        f.usePrivatePort();
+        f.set("Table", "Name", QStringLiteral("T"));
+        f.make();
+        f.core->Form_Load();
+        f.line->startResult = false; // e.g. still registering
+        f.core->Timer1_Timer();
+        QCOMPARE(f.core->capiInfo(), QStringLiteral("startCAPI()=False - failed"));
+        const int lines = int(f.logLines().size());
+        f.line->up = true;
+        emit f.line->StatusChanged();
+        QVERIFY(f.core->capiInfo().startsWith(QStringLiteral("startCAPI()=True  CAPI 2.0 release 7")));
+        QCOMPARE(int(f.logLines().size()), lines); // no log line, no beep
+        QCOMPARE(f.desktop.beeps, 4); // only those of the failed tick
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCallPath)

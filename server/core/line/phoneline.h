@@ -22,6 +22,9 @@ public:
     virtual bool startCAPI() = 0;
     // Closes the line.
     virtual void stopCAPI() = 0;
+    // What startCAPI would answer now, without doing anything: lines that
+    // connect or register in the background say here when they are up.
+    virtual bool lineUp() const { return false; }
 
     // Status texts.
     virtual QString capiVersion() const = 0;
@@ -76,10 +79,11 @@ struct LineContext {
 };
 
 // Creates the backend named by Settings/Line ("SIM", "SIP", "CALLMONITOR",
-// "CAPI"; compared ignoring case). Unknown names give a line that cannot start.
+// "CAPI"; compared ignoring case). Unknown names give no line: the server
+// says so and goes on with a line that cannot start.
 using LineFactory = std::function<std::unique_ptr<IPhoneLine>(const QString& kind, const LineContext&)>;
 
-// The backends built into the core: "SIM" and the line that cannot start.
+// The backends built into the core: "SIM"; null for every other name.
 std::unique_ptr<IPhoneLine> createBuiltinLine(const QString& kind, const LineContext& context);
 
 // A line whose start always fails (no telephony available).

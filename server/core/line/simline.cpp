@@ -1,6 +1,10 @@
 #include "simline.h"
 
+#include "reporter.h"
+#include "vberror.h"
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -11,9 +15,20 @@ namespace {
 const char* const BufferProperty = "vorsaSimBuffer";
 }
 
-SimLine::SimLine(const QString& programDir, QObject* parent)
-    : IPhoneLine(parent), m_path(QDir(programDir).absoluteFilePath(socketName()))
+SimLine::SimLine(const QString& programDir, IReporter* reporter, QObject* parent)
+    : IPhoneLine(parent), m_path(QDir(programDir).absoluteFilePath(socketName())),
+      m_reporter(reporter)
 {
+}
+
+void SimLine::reportFailure(const QString& why)
+{
+    if (m_reported || !m_reporter)
+        return;
+    m_reported = true;
+    m_reporter->reportError(QStringLiteral("startCAPI"), err::PathFileAccess,
+                            QStringLiteral("Die simulierte Leitung kann %1 nicht öffnen: %2")
+                                .arg(m_path, why));
 }
 
 SimLine::~SimLine()
@@ -36,24 +51,34 @@ bool SimLine::startCAPI()
                 probe.abort();
                 delete m_server;
                 m_server = nullptr;
+                reportFailure(QStringLiteral("ein anderer Server nimmt dort schon Anrufe an"));
                 return false;
             }
             QLocalServer::removeServer(m_path);
         }
         if (!m_server->listen(m_path)) {
+            // A socket path has at most 107 bytes: a deep program folder
+            // cannot hold one.
+            const QString why = QFile::encodeName(m_path).size() > 107
+                                    ? QStringLiteral("der Pfad ist länger als 107 Zeichen")
+                                    : m_server->errorString();
             delete m_server;
             m_server = nullptr;
+            reportFailure(why);
             return false;
         }
         connect(m_server, &QLocalServer::newConnection, this, &SimLine::acceptSenders);
     }
     m_started = true;
+    m_reported = false;
     if (!m_waiting.isEmpty())
         QMetaObject::invokeMethod(this, &SimLine::deliverWaiting, Qt::QueuedConnection);
     return true;
 }
 
 void SimLine::stopCAPI() { m_started = false; }
+
+bool SimLine::lineUp() const { return m_started && m_server && m_server->isListening(); }
 
 void SimLine::acceptSenders()
 {
@@ -80,8 +105,13 @@ void SimLine::readFrom(QLocalSocket* sender, bool finished)
         takeLine(buffer);  // a last line without LF
         buffer.clear();
     } else if (buffer.size() > MaxLineBytes) {
-        buffer.clear();
+        // Dropped, and what it sent so far is no call: the abort below runs
+        // the disconnect handler at once, which must find nothing to take.
+        sender->setProperty(BufferProperty, QByteArray());
+        sender->disconnect(this);
         sender->abort();
+        sender->deleteLater();
+        return;
     }
     sender->setProperty(BufferProperty, buffer);
 }

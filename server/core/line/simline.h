@@ -19,7 +19,10 @@ namespace vorsa {
 class SimLine : public IPhoneLine {
     Q_OBJECT
 public:
-    explicit SimLine(const QString& programDir, QObject* parent = nullptr);
+    // A start that cannot open the socket is reported through `reporter`
+    // (once until a start succeeds).
+    explicit SimLine(const QString& programDir, IReporter* reporter = nullptr,
+                     QObject* parent = nullptr);
     ~SimLine() override;
 
     static QString socketName() { return QStringLiteral("VorsaSrv.sim"); }
@@ -31,6 +34,7 @@ public:
 
     bool startCAPI() override;
     void stopCAPI() override;
+    bool lineUp() const override;
     QString capiVersion() const override { return QStringLiteral("2.0"); }
     QString capiRelease() const override { return QStringLiteral("sim"); }
     QString cardMaker() const override { return QStringLiteral("Vorsa SIM"); }
@@ -43,7 +47,11 @@ private:
     void takeLine(QByteArray line);
     void deliverWaiting();
 
+    void reportFailure(const QString& why);
+
     QString m_path;
+    IReporter* m_reporter = nullptr;
+    bool m_reported = false;
     QLocalServer* m_server = nullptr;
     bool m_started = false;
     QList<QPair<QString, QString>> m_waiting;  // calls read while stopped

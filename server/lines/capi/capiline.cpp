@@ -161,6 +161,11 @@ bool CapiLine::startCAPI()
     return d->start();
 }
 
+bool CapiLine::lineUp() const
+{
+    return d->registered;
+}
+
 void CapiLine::stopCAPI()
 {
     d->stop();

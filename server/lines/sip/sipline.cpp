@@ -483,6 +483,11 @@ bool SipLine::startCAPI()
     return d->ready();
 }
 
+bool SipLine::lineUp() const
+{
+    return d->wanted && d->ready();
+}
+
 void SipLine::stopCAPI()
 {
     d->wanted = false;

@@ -33,6 +33,7 @@ public:
 
     bool startCAPI() override;
     void stopCAPI() override;
+    bool lineUp() const override;
     QString capiVersion() const override;
     QString capiRelease() const override;
     QString cardMaker() const override;
