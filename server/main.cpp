@@ -10,6 +10,8 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QTimer>
+#include <functional>
 #include <cstring>
 
 using namespace vorsa;
@@ -86,9 +88,23 @@ int main(int argc, char** argv)
     // may show message boxes; a signal meanwhile closes it once it is built.
     frmMain* built = nullptr;
     bool closeAsked = false;
+    // An open window above the main one (the number index window) is closed
+    // first; one that refuses while it works is asked again until it is done.
+    std::function<void()> closeAll = [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->close();
+            if (QApplication::activeModalWidget() == modal) {
+                QTimer::singleShot(500, closeAll);
+                return;
+            }
+            QTimer::singleShot(0, closeAll); // after its event loop has ended
+            return;
+        }
+        built->close();
+    };
     onTerminationSignal([&] {
         if (built)
-            built->close();
+            closeAll();
         else
             closeAsked = true;
     });

@@ -277,7 +277,17 @@ void CallClient::handleBuffer()
 
 void CallClient::handleLine(const QString& text)
 {
-    const NotificationLine line = NotificationLine::parse(text);
+    // Elements count first to last: an "Icon" before a faulty element stays
+    // the current icon, though the faulty line gives no row.
+    std::optional<qint16> iconSoFar;
+    NotificationLine line;
+    try {
+        line = NotificationLine::parse(text, &iconSoFar);
+    } catch (...) {
+        if (iconSoFar)
+            m_currentIcon = *iconSoFar;
+        throw;
+    }
     m_fields.clearValues();
     if (line.icon)
         m_currentIcon = *line.icon;

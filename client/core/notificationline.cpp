@@ -5,7 +5,7 @@
 
 namespace vorsa {
 
-NotificationLine NotificationLine::parse(const QString& line)
+NotificationLine NotificationLine::parse(const QString& line, std::optional<qint16>* iconSoFar)
 {
     NotificationLine out;
     if (line.isEmpty())
@@ -20,8 +20,11 @@ NotificationLine NotificationLine::parse(const QString& line)
         const qsizetype next = value.indexOf(QLatin1Char('='));
         if (next >= 0)
             value = value.left(next);
-        if (key == iconKey)
+        if (key == iconKey) {
             out.icon = toInt16(value.toString());
+            if (iconSoFar)
+                *iconSoFar = out.icon;
+        }
         else
             out.fields.append({key.toString(), value.toString()});
     }

@@ -53,7 +53,11 @@ void WidgetStacking::minimize()
 void WidgetStacking::restore()
 {
     if (m_window)
-        m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
+        // Back to the normal state, also for a window minimised from
+        // maximised: the tick that ends the on-call period minimises only a
+        // window in the normal state.
+        m_window->setWindowState(m_window->windowState() &
+                                 ~(Qt::WindowMinimized | Qt::WindowMaximized));
 }
 
 } // namespace vorsa

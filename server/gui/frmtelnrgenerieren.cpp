@@ -47,6 +47,7 @@ frmTelNrGenerieren::frmTelNrGenerieren(const QString& programDir, IReporter& rep
     m_model = new RecordsetModel(this);
 
     m_logic.load();
+    m_freshLoad = true;
 }
 
 frmTelNrGenerieren::~frmTelNrGenerieren()
@@ -62,7 +63,11 @@ void frmTelNrGenerieren::setApplication(const QString& application)
 int frmTelNrGenerieren::exec()
 {
     // Opened again after closing: a fresh connection, as on first opening.
-    if (!m_logic.isLoaded()) {
+    // The load of the construction counts for the first opening, also when
+    // it failed (its message was shown once).
+    const bool fresh = m_freshLoad;
+    m_freshLoad = false;
+    if (!fresh && !m_logic.isLoaded()) {
         setStartButton(TelNrGenerieren::startCaption(), true);
         m_progressBar1->setVisible(false);
         m_logic.load();

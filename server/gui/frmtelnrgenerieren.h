@@ -40,6 +40,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    bool m_freshLoad = false; // loaded by the constructor, not yet opened
     void Command1_Click();
 
     // IIndexWindow

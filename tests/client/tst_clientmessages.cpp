@@ -3,6 +3,7 @@
 #include "clientfixture.h"
 #include "notificationline.h"
 #include "receivebuffer.h"
+#include "vberror.h"
 
 using namespace vorsa;
 using namespace vorsa::test;
@@ -60,6 +61,7 @@ private slots:
     void iconNumberIsHeldWithinTheIconList();
     void emptyLineAddsAnEmptyRow();
     void faultyLineIsLostAndTheRestWaitsForTheNextArrival();
+    void iconBeforeAFaultyElementIsKept();
     void textIsWindows1252();
     void heuteAndAllesClearTheListAndAskTheServer();
     void verbindenTwiceStartsOneConnection();
@@ -287,6 +289,16 @@ void ClientMessagesTest::faultyLineIsLostAndTheRestWaitsForTheNextArrival()
     QCOMPARE(c.cells(1), QStringLiteral("|C|"));
     QCOMPARE(c.cells(0), QStringLiteral("|D|"));
     QCOMPARE(c.client().txtOutput(), QStringLiteral("D"));
+}
+
+void ClientMessagesTest::iconBeforeAFaultyElementIsKept()
+{
+    std::optional<qint16> icon;
+    QVERIFY_THROWS_EXCEPTION(VbError, NotificationLine::parse(QStringLiteral("Icon=5;kaputt"), &icon));
+    QCOMPARE(icon, std::optional<qint16>(5));
+    icon.reset();
+    QVERIFY_THROWS_EXCEPTION(VbError, NotificationLine::parse(QStringLiteral("kaputt;Icon=5"), &icon));
+    QVERIFY(!icon);
 }
 
 void ClientMessagesTest::textIsWindows1252()

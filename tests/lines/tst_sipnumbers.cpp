@@ -72,6 +72,9 @@ void TestSipNumbers::trunkPrefixFollowsTheCountry()
     // Nonsense settings fall back to Germany.
     QCOMPARE(NumberPlan::forCountry(0).country, 49);
     QCOMPARE(NumberPlan::forCountry(12345).country, 49);
+#ifdef VORSA_HAVE_PHONENUMBER
+    QCOMPARE(NumberPlan::forCountry(999).country, 49); // no such calling code
+#endif
 }
 
 void TestSipNumbers::callingNumber_data()

@@ -78,6 +78,8 @@ int main(int argc, char** argv)
     IniSchreiben(QStringLiteral("Settings"), QStringLiteral("Application"), ini, QStringLiteral("KUNDEN"));
     const QStringList indexed = sampledata::generateKundenDatabase(dir + QStringLiteral("/adressen.db"), customers);
     sampledata::writeSqliteUdl(dir + QStringLiteral("/udlAdressen.UDL"), QStringLiteral("adressen.db"));
+    // A dispatch database too, for trying the other source (README).
+    sampledata::generateDrovoDatabase(dir + QStringLiteral("/dispo.db"), customers);
     if (runBuildIndex(dir) != 0) {
         std::fprintf(stderr, "Die Telefonnummern konnten nicht generiert werden.\n");
         return 1;

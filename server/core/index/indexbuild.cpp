@@ -289,7 +289,9 @@ void IndexBuild::writeRow(const std::function<void()>& setColumns)
         if (!saved)
             ignoringErrors([&] { m_indexRecordset.cancelUpdate(); });
     }
-    if (saved)
+    if (saved && m_inTransaction)
+        ++m_chunkRows; // written for good only by the chunk's commit
+    else if (saved)
         ++m_statistics.rowsWritten;
     else
         ++m_statistics.rowsDropped;
@@ -310,6 +312,7 @@ void IndexBuild::beginChunk()
     if (m_commitMode == CommitMode::PerRow)
         return;
     // Without a transaction every insert commits on its own: slower, never wrong.
+    m_chunkRows = 0;
     m_inTransaction = ignoringErrors([&] { m_indexConnection.beginTrans(); });
 }
 
@@ -320,11 +323,14 @@ void IndexBuild::endChunk()
     m_inTransaction = false;
     try {
         m_indexConnection.commitTrans();
+        m_statistics.rowsWritten += m_chunkRows;
     } catch (const VbError& e) {
         if (!m_commitError)
             m_commitError = e;
         ignoringErrors([&] { m_indexConnection.rollbackTrans(); });
+        m_statistics.rowsDropped += m_chunkRows; // rolled back with the chunk
     }
+    m_chunkRows = 0;
 }
 
 } // namespace vorsa

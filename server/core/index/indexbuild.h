@@ -76,6 +76,7 @@ private:
     IIndexBuildView& m_view;
     IReporter& m_reporter;
     CommitMode m_commitMode = CommitMode::AtProgressPoints;
+    int m_chunkRows = 0; // rows of the open transaction
     bool m_inTransaction = false;
     bool m_rowSavepoints = false;
     std::optional<VbError> m_commitError;

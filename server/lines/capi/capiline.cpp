@@ -58,7 +58,18 @@ struct CapiLine::Impl {
             if (rc == QueueEmpty || !buf)
                 return;
             if (rc != NoError) {
+                // The connection to the (remote) CAPI is gone: its descriptor
+                // stays readable, so reading on would spin. The line is down
+                // until the next restart registers again.
                 report(QStringLiteral("CAPI-Fehler 0x%1 beim Lesen").arg(rc, 4, 16, QLatin1Char('0')));
+                QMetaObject::invokeMethod(
+                    q, [this] {
+                        stop();
+                        emit q->StatusChanged();
+                    },
+                    Qt::QueuedConnection);
+                if (notifier)
+                    notifier->setEnabled(false);
                 return;
             }
             const int len = buf[0] | (buf[1] << 8);
