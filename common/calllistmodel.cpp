@@ -63,9 +63,15 @@ void CallListModel::endBulk()
     endResetModel();
 }
 
-int CallListModel::rowIcon(int row) const { return rowAt(row).icon; }
+int CallListModel::rowIcon(int row) const
+{
+    return rowAt(row).icon;
+}
 
-QStringList CallListModel::rowCells(int row) const { return rowAt(row).cells; }
+QStringList CallListModel::rowCells(int row) const
+{
+    return rowAt(row).cells;
+}
 
 QString CallListModel::cell(int row, int column) const
 {

@@ -20,14 +20,14 @@ public:
     struct Column {
         QString key;
         QString header;
-        int width = 100;  // twips
+        int width = 100; // twips
     };
 
     explicit CallListModel(QObject* parent = nullptr);
 
     void setColumns(const QList<Column>& columns);
     const QList<Column>& columns() const { return m_columns; }
-    int columnIndex(const QString& key) const;  // -1 when there is none (ignoring case)
+    int columnIndex(const QString& key) const; // -1 when there is none (ignoring case)
 
     // Inserts a row at the top.
     void addRow(int icon, const QStringList& cells);

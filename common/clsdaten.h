@@ -9,11 +9,11 @@ namespace vorsa {
 class clsDaten {
 public:
     QString FieldName;
-    QVariant FieldValue;  // text, number, date and time, or null
+    QVariant FieldValue; // text, number, date and time, or null
     QString ColumnHeader;
-    int ColumnWidth = 0;  // twips
+    int ColumnWidth = 0; // twips
     bool ColumnVisible = false;
-    QString ColumnFormat;  // display pattern; empty: plain text
+    QString ColumnFormat; // display pattern; empty: plain text
     bool InIniWrite = false;
 
     // The display text of the value: formatted with ColumnFormat when it is

@@ -9,7 +9,8 @@ bool HeadlessDesktop::startProcess(const QString& program, const QStringList& ar
     return QProcess::startDetached(program, arguments);
 }
 
-QString RecordingDesktop::inputBox(const QString& prompt, const QString& title, const QString& defaultText)
+QString RecordingDesktop::inputBox(const QString& prompt, const QString& title,
+                                   const QString& defaultText)
 {
     inputs.append({prompt, title, defaultText});
     return answers.isEmpty() ? QString() : answers.takeFirst();

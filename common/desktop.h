@@ -12,7 +12,8 @@ class IDesktop {
 public:
     virtual ~IDesktop() = default;
     // A modal input box; a cancelled box gives "".
-    virtual QString inputBox(const QString& prompt, const QString& title, const QString& defaultText) = 0;
+    virtual QString inputBox(const QString& prompt, const QString& title,
+                             const QString& defaultText) = 0;
     virtual void beep() = 0;
     // Starts a program with its arguments, never through a shell; does not wait.
     virtual bool startProcess(const QString& program, const QStringList& arguments) = 0;
@@ -31,14 +32,15 @@ public:
     struct Input {
         QString prompt, title, defaultText;
     };
-    QString inputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
+    QString inputBox(const QString& prompt, const QString& title,
+                     const QString& defaultText) override;
     void beep() override { ++beeps; }
     bool startProcess(const QString& program, const QStringList& arguments) override;
 
-    QStringList answers;  // answers given to input boxes, in order; none left: cancelled
+    QStringList answers; // answers given to input boxes, in order; none left: cancelled
     QList<Input> inputs;
     int beeps = 0;
-    QList<QStringList> started;  // program followed by its arguments
+    QList<QStringList> started; // program followed by its arguments
 };
 
 } // namespace vorsa

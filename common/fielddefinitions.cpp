@@ -62,18 +62,23 @@ void FieldDefinitions::EinlesenDatenfelder(const QString& iniFile, IReporter& re
     guarded(reporter, QStringLiteral("EinlesenDatenfelder"), [&] {
         for (int i = 1;; ++i) {
             const QString section = QStringLiteral("Feld%1").arg(i);
-            const QString name = IniLesen(section, QStringLiteral("FieldName"), iniFile, {}).trimmed();
+            const QString name =
+                IniLesen(section, QStringLiteral("FieldName"), iniFile, {}).trimmed();
             if (name.isEmpty())
                 break;
             guarded(reporter, QStringLiteral("ClassDatenInstanzieren"),
                     [&] { ClassDatenInstanzieren(name); });
             clsDaten* d = find(name);
-            d->ColumnHeader = IniLesen(section, QStringLiteral("ColumnName"), iniFile, {}).trimmed();
-            d->ColumnWidth =
-                toLong(IniLesen(section, QStringLiteral("ColumnWidth"), iniFile, QStringLiteral("100")).trimmed());
-            d->ColumnFormat = IniLesen(section, QStringLiteral("ColumnFormat"), iniFile, {}).trimmed();
+            d->ColumnHeader =
+                IniLesen(section, QStringLiteral("ColumnName"), iniFile, {}).trimmed();
+            d->ColumnWidth = toLong(
+                IniLesen(section, QStringLiteral("ColumnWidth"), iniFile, QStringLiteral("100"))
+                    .trimmed());
+            d->ColumnFormat =
+                IniLesen(section, QStringLiteral("ColumnFormat"), iniFile, {}).trimmed();
             d->ColumnVisible = ConvStringToBoolean(
-                IniLesen(section, QStringLiteral("ColumnVisible"), iniFile, QStringLiteral("True")).trimmed());
+                IniLesen(section, QStringLiteral("ColumnVisible"), iniFile, QStringLiteral("True"))
+                    .trimmed());
         }
         // The fixed fields are looked for as every field is, ignoring case: a
         // section "datum" is the date field, not a reason to fail at every start.
@@ -111,7 +116,8 @@ void FieldDefinitions::writeBack(const QString& iniFile, const QList<Column>& co
         IniSchreiben(section, QStringLiteral("ColumnName"), iniFile, header);
         IniSchreiben(section, QStringLiteral("ColumnWidth"), iniFile,
                      QString::number(qint64(std::floor(width))));
-        IniSchreiben(section, QStringLiteral("ColumnFormat"), iniFile, d ? d->ColumnFormat : QString());
+        IniSchreiben(section, QStringLiteral("ColumnFormat"), iniFile,
+                     d ? d->ColumnFormat : QString());
         IniSchreiben(section, QStringLiteral("ColumnVisible"), iniFile,
                      (d ? d->ColumnVisible : true) ? QStringLiteral("1") : QStringLiteral("0"));
     };

@@ -42,10 +42,10 @@ public:
 
     // A list column as it stands when the program closes.
     struct Column {
-        QString key;          // FieldName
-        QString header;       // header text
-        double width = 0;     // current width, twips
-        int displayPosition;  // 1-based place on screen
+        QString key;         // FieldName
+        QString header;      // header text
+        double width = 0;    // current width, twips
+        int displayPosition; // 1-based place on screen
     };
     // The visible definitions as columns in collection order, display position = order.
     QList<Column> configuredColumns() const;

@@ -29,7 +29,8 @@ int EinlesenIcons(const QString& iniFile, const QString& programDir, IIconList& 
     guarded(reporter, QStringLiteral("EinlesenIcons"), [&] {
         icons.clear();
         for (int i = 1;; ++i) {
-            const QString name = IniLesen(QStringLiteral("ICONS"), QStringLiteral("ICON%1").arg(i), iniFile, {});
+            const QString name =
+                IniLesen(QStringLiteral("ICONS"), QStringLiteral("ICON%1").arg(i), iniFile, {});
             if (name.isEmpty())
                 break;
             const QString path = QDir(programDir).filePath(name);

@@ -10,7 +10,8 @@ QString wireValue(const QVariant& value)
 {
     QString text = vbText(value);
     for (QChar& c : text) {
-        if (c == QLatin1Char('=') || c == QLatin1Char(';') || c == QLatin1Char('\r') || c == QLatin1Char('\n'))
+        if (c == QLatin1Char('=') || c == QLatin1Char(';') || c == QLatin1Char('\r') ||
+            c == QLatin1Char('\n'))
             c = QLatin1Char(' ');
     }
     return text;
@@ -31,7 +32,10 @@ QString composeNotification(int iconNumber, const FieldDefinitions& fields)
 
 namespace journal {
 
-bool isEntry(const QString& line) { return line.startsWith(Marker); }
+bool isEntry(const QString& line)
+{
+    return line.startsWith(Marker);
+}
 
 QString entryDate(const QString& message)
 {

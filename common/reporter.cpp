@@ -10,7 +10,10 @@ QString errorText(const QString& procedure, const QString& description)
     return QLatin1Char('[') + procedure + QStringLiteral("]\r\n\r\n") + description;
 }
 
-QString errorTitle(int number) { return QStringLiteral("Fehler: ") + QString::number(number); }
+QString errorTitle(int number)
+{
+    return QStringLiteral("Fehler: ") + QString::number(number);
+}
 
 void IReporter::reportError(const QString& procedure, const VbError& e)
 {
@@ -31,7 +34,8 @@ bool guarded(IReporter& reporter, const QString& procedure, const std::function<
         reporter.reportError(procedure, e);
     } catch (const std::exception& e) {
         reporter.reportError(procedure, err::InternalError,
-                             QStringLiteral("Interner Fehler: ") + QString::fromLocal8Bit(e.what()));
+                             QStringLiteral("Interner Fehler: ") +
+                                 QString::fromLocal8Bit(e.what()));
     }
     return false;
 }

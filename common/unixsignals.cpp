@@ -22,11 +22,12 @@ void onTerminationSignal(std::function<void()> handler)
 {
     if (g_pipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, g_pipe) != 0)
         return;
-    auto* notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    auto* notifier =
+        new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [notifier, handler] {
         char c;
         [[maybe_unused]] auto n = ::read(g_pipe[0], &c, 1);
-        notifier->setEnabled(false);  // one orderly shutdown is enough
+        notifier->setEnabled(false); // one orderly shutdown is enough
         handler();
     });
     struct sigaction sa {};

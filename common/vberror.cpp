@@ -8,8 +8,14 @@ VbError::VbError(int number, QString description)
 {
 }
 
-VbError VbError::typeMismatch() { return {err::TypeMismatch, QStringLiteral("Typ unverträglich")}; }
-VbError VbError::overflow() { return {err::Overflow, QStringLiteral("Überlauf")}; }
+VbError VbError::typeMismatch()
+{
+    return {err::TypeMismatch, QStringLiteral("Typ unverträglich")};
+}
+VbError VbError::overflow()
+{
+    return {err::Overflow, QStringLiteral("Überlauf")};
+}
 VbError VbError::invalidCall()
 {
     return {err::InvalidCall, QStringLiteral("Ungültiger Prozeduraufruf oder ungültiges Argument")};
@@ -20,8 +26,9 @@ VbError VbError::invalidUseOfNull()
 }
 VbError VbError::duplicateKey()
 {
-    return {err::DuplicateKey,
-            QStringLiteral("Dieser Schlüssel ist bereits einem Element dieser Auflistung zugeordnet")};
+    return {
+        err::DuplicateKey,
+        QStringLiteral("Dieser Schlüssel ist bereits einem Element dieser Auflistung zugeordnet")};
 }
 VbError VbError::subscriptOutOfRange()
 {
@@ -33,13 +40,17 @@ VbError VbError::fileNotFound(const QString& path)
 }
 VbError VbError::pathFileAccess(const QString& path)
 {
-    return {err::PathFileAccess, QStringLiteral("Fehler beim Zugriff auf Pfad/Datei: %1").arg(path)};
+    return {err::PathFileAccess,
+            QStringLiteral("Fehler beim Zugriff auf Pfad/Datei: %1").arg(path)};
 }
 VbError VbError::itemNotFound(const QString& name)
 {
     return {err::ItemNotFound,
             QStringLiteral("Das Element \"%1\" wurde in der Auflistung nicht gefunden").arg(name)};
 }
-VbError VbError::database(const QString& description) { return {err::Database, description}; }
+VbError VbError::database(const QString& description)
+{
+    return {err::Database, description};
+}
 
 } // namespace vorsa

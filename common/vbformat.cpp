@@ -21,7 +21,7 @@ const QDate kZeroDate(1899, 12, 30);
 
 // A date and time as written, without a time zone.
 struct WallClock {
-    QDate date;  // invalid for a time alone
+    QDate date; // invalid for a time alone
     QTime time;
 };
 std::optional<WallClock> parseWallClock(const QString& text);

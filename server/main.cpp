@@ -11,8 +11,8 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QTimer>
-#include <functional>
 #include <cstring>
+#include <functional>
 
 using namespace vorsa;
 

@@ -18,7 +18,8 @@ namespace vorsa::bench {
 
 QString connectionString(const QString& folder)
 {
-    return QStringLiteral("File Name=") + QDir(folder).absoluteFilePath(QStringLiteral("udlVorsa.UDL"));
+    return QStringLiteral("File Name=") +
+           QDir(folder).absoluteFilePath(QStringLiteral("udlVorsa.UDL"));
 }
 
 namespace {
@@ -66,7 +67,8 @@ QStringList createNumberIndex(const QString& folder, int rows, int sampleSize)
     // Filling a million rows through the result set would take minutes; the
     // benchmark measures the lookup, so the rows go in with one prepared insert.
     {
-        QSqlDatabase sql = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("bench-fill"));
+        QSqlDatabase sql =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("bench-fill"));
         sql.setDatabaseName(file);
         sql.open();
         // A cache that holds the index keeps the fill from thrashing the disk.
@@ -88,7 +90,8 @@ QStringList createNumberIndex(const QString& folder, int rows, int sampleSize)
     QSqlDatabase::removeDatabase(QStringLiteral("bench-fill"));
 
     QStringList sample;
-    for (int i = 1; i < numbers.size() && sample.size() < sampleSize; i += numbers.size() / sampleSize)
+    for (int i = 1; i < numbers.size() && sample.size() < sampleSize;
+         i += numbers.size() / sampleSize)
         sample << numbers.at(i);
     return sample;
 }
@@ -113,7 +116,10 @@ void copyWithoutIndex(const QString& folder, const QString& target)
         con.execute(QStringLiteral("DROP INDEX \"%1\"").arg(name));
 }
 
-double median(QList<double> values) { return percentile(std::move(values), 50.0); }
+double median(QList<double> values)
+{
+    return percentile(std::move(values), 50.0);
+}
 
 double percentile(QList<double> values, double p)
 {

@@ -63,7 +63,10 @@ double openCloseMedianUs(const QString& folder, int runs)
     return bench::median(times);
 }
 
-void print(const char* name, double value) { std::printf("%s=%.1f\n", name, value); }
+void print(const char* name, double value)
+{
+    std::printf("%s=%.1f\n", name, value);
+}
 
 } // namespace
 

@@ -58,12 +58,26 @@ int main(int argc, char* argv[])
     const QStringList numbers = bench::createNumberIndex(dir.path(), rows, calls);
     const quint16 port = freePort();
     writeIni(dir.filePath(QStringLiteral("VorsaSrv.INI")),
-             {"[Settings]", "Line=SIM", "EigeneVorwahl=0521", "SecCapiConnection=0",
-              "LocalPort=" + QString::number(port), "[Table]",
+             {"[Settings]",
+              "Line=SIM",
+              "EigeneVorwahl=0521",
+              "SecCapiConnection=0",
+              "LocalPort=" + QString::number(port),
+              "[Table]",
               "SQL1.1=SELECT Name2 AS Name, Ort, TelefonNr AS Nr FROM TTelefonNr",
-              "SQL1.2=WHERE TelefonNr LIKE '/*CallingNr*/'", "Name=TTelefonNr", "[Feld1]",
-              "FieldName=Datum", "[Feld2]", "FieldName=Anrufer", "[Feld3]", "FieldName=Name",
-              "[Feld4]", "FieldName=Ort", "[Feld5]", "FieldName=Nr", "[Feld6]",
+              "SQL1.2=WHERE TelefonNr LIKE '/*CallingNr*/'",
+              "Name=TTelefonNr",
+              "[Feld1]",
+              "FieldName=Datum",
+              "[Feld2]",
+              "FieldName=Anrufer",
+              "[Feld3]",
+              "FieldName=Name",
+              "[Feld4]",
+              "FieldName=Ort",
+              "[Feld5]",
+              "FieldName=Nr",
+              "[Feld6]",
               "FieldName=Versuche"});
 
     QProcess server;

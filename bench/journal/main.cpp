@@ -32,13 +32,17 @@ int main(int argc, char** argv)
         probe.listen(QHostAddress::LocalHost, 0);
         port = probe.serverPort();
     }
-    IniSchreiben(QStringLiteral("Settings"), QStringLiteral("LocalPort"), ini, QString::number(port));
-    IniSchreiben(QStringLiteral("Table"), QStringLiteral("Name"), ini, QStringLiteral("TTelefonNr"));
+    IniSchreiben(QStringLiteral("Settings"), QStringLiteral("LocalPort"), ini,
+                 QString::number(port));
+    IniSchreiben(QStringLiteral("Table"), QStringLiteral("Name"), ini,
+                 QStringLiteral("TTelefonNr"));
     const char* fields[] = {"Datum", "Anrufer", "Name", "Strasse", "Ort", "Versuche"};
     for (int i = 0; i < 6; ++i) {
-        IniSchreiben(QStringLiteral("Feld%1").arg(i + 1), QStringLiteral("FieldName"), ini, QString::fromLatin1(fields[i]));
+        IniSchreiben(QStringLiteral("Feld%1").arg(i + 1), QStringLiteral("FieldName"), ini,
+                     QString::fromLatin1(fields[i]));
         if (i == 0)
-            IniSchreiben(QStringLiteral("Feld1"), QStringLiteral("ColumnFormat"), ini, QStringLiteral("hh:mm  dd.mm.yy"));
+            IniSchreiben(QStringLiteral("Feld1"), QStringLiteral("ColumnFormat"), ini,
+                         QStringLiteral("hh:mm  dd.mm.yy"));
     }
 
     ServerCore::Environment env;
@@ -57,8 +61,9 @@ int main(int argc, char** argv)
         log.open(QIODevice::Append);
         QByteArray chunk;
         for (int i = 0; i < entries; ++i) {
-            chunk += QStringLiteral("*D*Icon=1;Datum=%1.12.2026 %2:%3:%4;Anrufer=0521%5;Name=Müller, Hans;"
-                                    "Strasse=Hauptstraße 5;Ort=Bielefeld;Versuche=0\r\n")
+            chunk += QStringLiteral(
+                         "*D*Icon=1;Datum=%1.12.2026 %2:%3:%4;Anrufer=0521%5;Name=Müller, Hans;"
+                         "Strasse=Hauptstraße 5;Ort=Bielefeld;Versuche=0\r\n")
                          .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
                          .arg(i / 3600 % 24, 2, 10, QLatin1Char('0'))
                          .arg(i / 60 % 60, 2, 10, QLatin1Char('0'))

@@ -52,9 +52,9 @@ double percentile(std::vector<double> v, double p)
 // sipp's message log: "----- 2026-12-07 13:00:35.651479" then "UDP message sent" or
 // "received", then the message.
 struct Trace {
-    QHash<QString, double> inviteSent;   // Call-ID -> ms since epoch
-    QHash<QString, double> ringing;      // Call-ID -> first 180
-    QHash<QString, QString> callerOf;    // Call-ID -> From user
+    QHash<QString, double> inviteSent; // Call-ID -> ms since epoch
+    QHash<QString, double> ringing;    // Call-ID -> first 180
+    QHash<QString, QString> callerOf;  // Call-ID -> From user
 };
 
 Trace readTrace(const QString& file)
@@ -147,7 +147,8 @@ int main(int argc, char** argv)
             return 1;
         }
     }
-    const qint64 measuredPid = lineOnly ? QCoreApplication::applicationPid() : fixture.server.processId();
+    const qint64 measuredPid =
+        lineOnly ? QCoreApplication::applicationPid() : fixture.server.processId();
 
     // Arrival of each caller's line at each client.
     const int clientCount = lineOnly ? 0 : Clients;

@@ -24,8 +24,7 @@ NotificationLine NotificationLine::parse(const QString& line, std::optional<qint
             out.icon = toInt16(value.toString());
             if (iconSoFar)
                 *iconSoFar = out.icon;
-        }
-        else
+        } else
             out.fields.append({key.toString(), value.toString()});
     }
     return out;

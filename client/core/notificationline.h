@@ -20,8 +20,7 @@ public:
     // 16-bit whole number with 13 or 6. A value is cut at a further "=".
     // iconSoFar, when given, gets each "Icon" as it is read, so a caller
     // keeps the icon of elements before a faulty one.
-    static NotificationLine parse(const QString& line,
-                                  std::optional<qint16>* iconSoFar = nullptr);
+    static NotificationLine parse(const QString& line, std::optional<qint16>* iconSoFar = nullptr);
 
     std::optional<qint16> icon; // the last "Icon" element (exact key)
     QList<Element> fields;      // every other element, in order

@@ -12,7 +12,8 @@ class GuiDesktop : public IDesktop {
 public:
     explicit GuiDesktop(QWidget* parent = nullptr) : m_parent(parent) {}
     void setParent(QWidget* parent) { m_parent = parent; }
-    QString inputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
+    QString inputBox(const QString& prompt, const QString& title,
+                     const QString& defaultText) override;
     void beep() override;
     bool startProcess(const QString& program, const QStringList& arguments) override;
 

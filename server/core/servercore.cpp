@@ -23,8 +23,9 @@ const QString kHidden = QStringLiteral("(hidden)");
 // Whole seconds from a to b, counted as second boundaries crossed.
 qint64 wholeSecondsBetween(const QDateTime& a, const QDateTime& b)
 {
-    return a.toSecsSinceEpoch() <= b.toSecsSinceEpoch() ? b.toSecsSinceEpoch() - a.toSecsSinceEpoch()
-                                                        : -(a.toSecsSinceEpoch() - b.toSecsSinceEpoch());
+    return a.toSecsSinceEpoch() <= b.toSecsSinceEpoch()
+               ? b.toSecsSinceEpoch() - a.toSecsSinceEpoch()
+               : -(a.toSecsSinceEpoch() - b.toSecsSinceEpoch());
 }
 } // namespace
 
@@ -78,9 +79,9 @@ void ServerCore::Form_Load()
         m_autobooking = EinlesenAutobooking(m_settings.iniPath);
         m_fields.EinlesenDatenfelder(m_settings.iniPath, *m_env.reporter);
         FileIconList fallbackIcons;
-        m_iconCount = EinlesenIcons(m_settings.iniPath, m_env.programDir,
-                                    m_env.icons ? *m_env.icons : static_cast<IIconList&>(fallbackIcons),
-                                    *m_env.reporter);
+        m_iconCount = EinlesenIcons(
+            m_settings.iniPath, m_env.programDir,
+            m_env.icons ? *m_env.icons : static_cast<IIconList&>(fallbackIcons), *m_env.reporter);
         m_queries.EinlesenDatenbank(m_settings.iniPath, m_settings.letzteStellenAbschneiden);
         guarded(*m_env.reporter, QStringLiteral("ListView1Aufbauen"), [&] {
             QList<CallListModel::Column> columns;
@@ -137,24 +138,26 @@ void ServerCore::EinlesenParameterAllgemein()
                                    m_env.programDir + QStringLiteral("/VorsaSvr.log"));
         m_log.setPath(s.logFile);
         s.amt = readWithMarker(QStringLiteral("Amt"), QStringLiteral("?"), QStringLiteral("?"), {});
-        s.eigeneVorwahl = readWithMarker(QStringLiteral("EigeneVorwahl"), {}, {}, QStringLiteral("09876"));
+        s.eigeneVorwahl =
+            readWithMarker(QStringLiteral("EigeneVorwahl"), {}, {}, QStringLiteral("09876"));
         // Text and number both keep their previous values when the text is
         // not a number, so the lookup queries are not built on it.
-        const QString cutText = readWithMarker(QStringLiteral("LetzteStellenAbschneiden"),
-                                               QStringLiteral("999"), QStringLiteral("999"),
-                                               QStringLiteral("3"));
+        const QString cutText =
+            readWithMarker(QStringLiteral("LetzteStellenAbschneiden"), QStringLiteral("999"),
+                           QStringLiteral("999"), QStringLiteral("3"));
         s.cutDigits = toLong(cutText);
         s.letzteStellenAbschneiden = cutText;
-        s.secCapiConnection = toLong(readWithMarker(QStringLiteral("SecCapiConnection"),
-                                                    QStringLiteral("999"), QStringLiteral("999"),
-                                                    QStringLiteral("60")));
+        s.secCapiConnection =
+            toLong(readWithMarker(QStringLiteral("SecCapiConnection"), QStringLiteral("999"),
+                                  QStringLiteral("999"), QStringLiteral("60")));
         s.dateDiffSec = toLong(readWithMarker(QStringLiteral("DateDiffSec"), QStringLiteral("999"),
                                               QStringLiteral("999"), QStringLiteral("30")));
         s.computerName = m_clients.localHostName();
         m_label5 = s.computerName.isEmpty() ? QStringLiteral("Computername: **unbekannt**")
                                             : QStringLiteral("Computername: ") + s.computerName;
         emit labelsChanged();
-        int port = toLong(IniLesen(kSettings, QStringLiteral("LocalPort"), s.iniPath, QStringLiteral("0")));
+        int port = toLong(
+            IniLesen(kSettings, QStringLiteral("LocalPort"), s.iniPath, QStringLiteral("0")));
         if (port == 0) {
             port = 1001;
             IniSchreiben(kSettings, QStringLiteral("LocalPort"), s.iniPath, QStringLiteral("1001"));
@@ -162,14 +165,15 @@ void ServerCore::EinlesenParameterAllgemein()
         s.localPort = port;
         m_label6 = QStringLiteral("LocalPort: ") + QString::number(port);
         emit labelsChanged();
-        const int mark = toLong(IniLesen(kSettings, QStringLiteral("BeiDoppelFragezeichen"), s.iniPath,
-                                         QStringLiteral("9")));
+        const int mark = toLong(IniLesen(kSettings, QStringLiteral("BeiDoppelFragezeichen"),
+                                         s.iniPath, QStringLiteral("9")));
         if (mark == 0) {
             s.beiDoppelFragezeichen = false;
         } else {
             s.beiDoppelFragezeichen = true;
             if (mark != 1)
-                IniSchreiben(kSettings, QStringLiteral("BeiDoppelFragezeichen"), s.iniPath, QStringLiteral("1"));
+                IniSchreiben(kSettings, QStringLiteral("BeiDoppelFragezeichen"), s.iniPath,
+                             QStringLiteral("1"));
         }
         s.platzhalter = readWithMarker(QStringLiteral("Platzhalter"), QStringLiteral("#//#"),
                                        QStringLiteral("#//#"), QStringLiteral("%"));
@@ -194,7 +198,8 @@ void ServerCore::ensureLine()
         m_line = std::make_unique<NullLine>();
     }
     connect(m_line.get(), &IPhoneLine::IncomingCall, this, &ServerCore::ISDNPhone_IncomingCall);
-    connect(m_line.get(), &IPhoneLine::IncomingPhoneCall, this, &ServerCore::ISDNPhone_IncomingPhoneCall);
+    connect(m_line.get(), &IPhoneLine::IncomingPhoneCall, this,
+            &ServerCore::ISDNPhone_IncomingPhoneCall);
     // A line that connects, registers or drops in the background: CapiInfo
     // follows at once, not only at the next restart tick.
     connect(m_line.get(), &IPhoneLine::StatusChanged, this, [this] {
@@ -207,9 +212,9 @@ QString ServerCore::lineStatusText(bool started) const
 {
     if (!started || !m_line)
         return QStringLiteral("startCAPI()=False - failed");
-    return QStringLiteral("startCAPI()=True  CAPI ") + m_line->capiVersion() + QStringLiteral(" release ") +
-           m_line->capiRelease() + QStringLiteral(". Card made by ") + m_line->cardMaker() +
-           QStringLiteral(" has serial number ") + m_line->serialNumber();
+    return QStringLiteral("startCAPI()=True  CAPI ") + m_line->capiVersion() +
+           QStringLiteral(" release ") + m_line->capiRelease() + QStringLiteral(". Card made by ") +
+           m_line->cardMaker() + QStringLiteral(" has serial number ") + m_line->serialNumber();
 }
 
 void ServerCore::StartUp()
@@ -221,7 +226,8 @@ void ServerCore::StartUp()
         const QString status = lineStatusText(started);
         setCapiInfo(status);
         const QString dtmf =
-            QStringLiteral("DTMF :") + (m_line->dtmfSupport(1) >= 1 ? QStringLiteral(" yes") : QStringLiteral(" no"));
+            QStringLiteral("DTMF :") +
+            (m_line->dtmfSupport(1) >= 1 ? QStringLiteral(" yes") : QStringLiteral(" no"));
         addDebug(dtmf);
         const QString blank = QStringLiteral("   ");
         const QString rule(52, QLatin1Char('-'));
@@ -229,8 +235,9 @@ void ServerCore::StartUp()
         WriteLog(blank);
         WriteLog(blank);
         WriteLog(rule);
-        WriteLog(QStringLiteral(" Orvo-Software Start Server, ") + now.toString(QStringLiteral("dd.MM.yyyy")) +
-                 QLatin1Char(' ') + now.toString(QStringLiteral("HH:mm:ss")));
+        WriteLog(QStringLiteral(" Orvo-Software Start Server, ") +
+                 now.toString(QStringLiteral("dd.MM.yyyy")) + QLatin1Char(' ') +
+                 now.toString(QStringLiteral("HH:mm:ss")));
         WriteLog(rule);
         WriteLog(blank);
         WriteLog(status);
@@ -255,7 +262,10 @@ void ServerCore::Timer1_Timer()
     });
 }
 
-void ServerCore::stopRestartTimer() { m_timer1.stop(); }
+void ServerCore::stopRestartTimer()
+{
+    m_timer1.stop();
+}
 
 void ServerCore::startRestartTimer()
 {
@@ -311,7 +321,8 @@ int ServerCore::iconForRecord(int records)
     return 1;
 }
 
-void ServerCore::ISDNPhone_IncomingCall(const QString& called, const QString& calling, const QString& extra)
+void ServerCore::ISDNPhone_IncomingCall(const QString& called, const QString& calling,
+                                        const QString& extra)
 {
     // One call at a time: a message box of a call runs an event loop, and a
     // call arriving meanwhile would overwrite the field values of the one
@@ -330,7 +341,8 @@ void ServerCore::ISDNPhone_IncomingCall(const QString& called, const QString& ca
     m_handlingCall = false;
 }
 
-void ServerCore::handleIncomingCall(const QString& called, const QString& calling, const QString& extra)
+void ServerCore::handleIncomingCall(const QString& called, const QString& calling,
+                                    const QString& extra)
 {
     Q_UNUSED(extra);
     guarded(*m_env.reporter, QStringLiteral("ISDNPhone_IncomingCall"), [&] {
@@ -352,7 +364,8 @@ void ServerCore::handleIncomingCall(const QString& called, const QString& callin
 
         m_fields.clearValues();
         m_queries.resetCounts();
-        field(QStringLiteral("Datum")).FieldValue = QDateTime::fromSecsSinceEpoch(now.toSecsSinceEpoch());
+        field(QStringLiteral("Datum")).FieldValue =
+            QDateTime::fromSecsSinceEpoch(now.toSecsSinceEpoch());
 
         if (calling == kHidden) {
             field(QStringLiteral("Anrufer")).FieldValue = QStringLiteral("Amt");
@@ -373,7 +386,8 @@ void ServerCore::handleIncomingCall(const QString& called, const QString& callin
         if (!number.startsWith(QLatin1Char('0')))
             number.prepend(m_settings.eigeneVorwahl);
 
-        clsSqlRs* query = m_queries.AnruferSuchen(number, m_connection, connectionString(), m_settings.platzhalter);
+        clsSqlRs* query = m_queries.AnruferSuchen(number, m_connection, connectionString(),
+                                                  m_settings.platzhalter);
         if (!query)
             return;
 
@@ -389,7 +403,8 @@ void ServerCore::handleIncomingCall(const QString& called, const QString& callin
             copyCurrentRecord(*query);
             m_icon = iconForRecord(1);
             if (m_autobooking.msn.isEmpty() || m_autobooking.msn == called)
-                m_booking.AutobookingFahrtAnlegen(*query, m_connection, connectionString(), m_autobooking);
+                m_booking.AutobookingFahrtAnlegen(*query, m_connection, connectionString(),
+                                                  m_autobooking);
             reportRow();
         } else {
             query->Rs.moveFirst();
@@ -427,9 +442,10 @@ void ServerCore::mnuTest_Click()
             m_testCalled = m_autobooking.msn;
         if (m_testCalling.isEmpty())
             m_testCalling = kSampleCallingNumber;
-        m_testCalled = m_env.desktop->inputBox(QStringLiteral("MSN"), QStringLiteral("CallingNr"), m_testCalled);
-        m_testCalling =
-            m_env.desktop->inputBox(QStringLiteral("TelefonNr:"), QStringLiteral("CallingNr"), m_testCalling);
+        m_testCalled = m_env.desktop->inputBox(QStringLiteral("MSN"), QStringLiteral("CallingNr"),
+                                               m_testCalled);
+        m_testCalling = m_env.desktop->inputBox(QStringLiteral("TelefonNr:"),
+                                                QStringLiteral("CallingNr"), m_testCalling);
         if (!m_testCalling.isEmpty())
             ISDNPhone_IncomingCall(m_testCalled, m_testCalling, QString());
     });
@@ -484,12 +500,16 @@ void ServerCore::mnuHeute_Click()
 
 void ServerCore::mnuAlles_Click()
 {
-    guarded(*m_env.reporter, QStringLiteral("mnuAlles_Click"), [&] { LogDateiEinlesenUndAnzeigen(QString()); });
+    guarded(*m_env.reporter, QStringLiteral("mnuAlles_Click"),
+            [&] { LogDateiEinlesenUndAnzeigen(QString()); });
 }
 
 // ---------------------------------------------------------------- shutdown
 
-void ServerCore::Form_Unload() { Form_Unload(m_fields.configuredColumns()); }
+void ServerCore::Form_Unload()
+{
+    Form_Unload(m_fields.configuredColumns());
+}
 
 void ServerCore::Form_Unload(const QList<FieldDefinitions::Column>& columns)
 {

@@ -41,7 +41,7 @@ struct ServerSettings {
     bool beiDoppelFragezeichen = false;
     QString platzhalter;
     QString computerName;
-    QString line;  // telephony backend: "SIM", "SIP", "CALLMONITOR", "CAPI"
+    QString line; // telephony backend: "SIM", "SIP", "CALLMONITOR", "CAPI"
 };
 
 // A number seen within the repeat window.
@@ -62,8 +62,8 @@ public:
         IReporter* reporter = nullptr;
         IDesktop* desktop = nullptr;
         IIconList* icons = nullptr;
-        LineFactory lineFactory;  // empty: the built-in lines
-        Clock clock;              // empty: the system clock
+        LineFactory lineFactory; // empty: the built-in lines
+        Clock clock;             // empty: the system clock
     };
 
     explicit ServerCore(Environment environment, QObject* parent = nullptr);
@@ -80,7 +80,8 @@ public:
     void Timer1_Timer();
     // One tick of the restart timer; Timer1_Timer when the interval is over.
     void restartTick();
-    void ISDNPhone_IncomingCall(const QString& called, const QString& calling, const QString& extra);
+    void ISDNPhone_IncomingCall(const QString& called, const QString& calling,
+                                const QString& extra);
     void ISDNPhone_IncomingPhoneCall(const QString& first, const QString& second);
     void ClientsNachrichtVerfassen();
     void LogDateiEinlesenUndAnzeigen(const QString& filter);
@@ -137,7 +138,7 @@ private:
     void addDebug(const QString& line);
     clsDaten& field(const QString& name);
     void copyCurrentRecord(clsSqlRs& query);
-    int iconForRecord(int several) ;
+    int iconForRecord(int several);
     void reportRow();
     QString readWithMarker(const QString& key, const QString& readDefault, const QString& marker,
                            const QString& effective);

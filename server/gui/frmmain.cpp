@@ -73,7 +73,7 @@ void frmMain::buildUi()
     m_scroll = new QScrollArea(this);
     m_scroll->setObjectName(QStringLiteral("scrollArea"));
     m_scroll->setWidgetResizable(false);
-    m_scroll->setCornerWidget(new QWidget);  // the corner box between the bars
+    m_scroll->setCornerWidget(new QWidget); // the corner box between the bars
     m_scroll->cornerWidget()->setObjectName(QStringLiteral("Picture2"));
     Picture1 = new QWidget;
     Picture1->setObjectName(QStringLiteral("Picture1"));

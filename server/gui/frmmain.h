@@ -33,7 +33,10 @@ public:
     // The list columns as they stand now, for the write-back.
     QList<FieldDefinitions::Column> currentColumns() const;
 
-    static QString caption() { return QStringLiteral("Vorsamelder-SERVER  CAPI/TCP-Schnittstelle"); }
+    static QString caption()
+    {
+        return QStringLiteral("Vorsamelder-SERVER  CAPI/TCP-Schnittstelle");
+    }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -49,7 +52,7 @@ private:
     PixmapIconList m_icons;
     std::unique_ptr<ServerCore> m_core;
     bool m_unloaded = false;
-    QList<int> m_initialWidths;  // pixels, to keep configured twips when unchanged
+    QList<int> m_initialWidths; // pixels, to keep configured twips when unchanged
 
     QScrollArea* m_scroll = nullptr;
     QWidget* Picture1 = nullptr;

@@ -39,8 +39,8 @@ bool isTrunkField(const QByteArray& s)
     if (s.size() > MaxField)
         return false;
     for (char c : s) {
-        const bool ok = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                        c == '_' || c == '-' || c == '.';
+        const bool ok = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') ||
+                        (c >= 'a' && c <= 'z') || c == '_' || c == '-' || c == '.';
         if (!ok)
             return false;
     }
@@ -90,8 +90,8 @@ CallMonitorEvent CallMonitorEvent::parse(const QByteArray& input)
         e.called = QString::fromLatin1(f[4]);
         e.trunk = QString::fromLatin1(f[5]);
     } else if (kind == "CALL") {
-        if (f.size() < 7 || !isNumberField(f[3]) || !isNumberField(f[4]) ||
-            !isNumberField(f[5]) || !isTrunkField(f[6]))
+        if (f.size() < 7 || !isNumberField(f[3]) || !isNumberField(f[4]) || !isNumberField(f[5]) ||
+            !isTrunkField(f[6]))
             return {};
         e.type = Type::Call;
         e.extension = QString::fromLatin1(f[3]);

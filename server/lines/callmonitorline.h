@@ -5,8 +5,8 @@
 #include "numberplan.h"
 
 #include <QByteArray>
-#include <QSet>
 #include <QElapsedTimer>
+#include <QSet>
 #include <QTimer>
 
 class QTcpSocket;
@@ -30,7 +30,7 @@ public:
         int reconnectFirstMs = 1000;
         int reconnectMaxMs = 60000;
         int provenAfterMs = 30000; // a connection up this long starts the pauses afresh
-        int stopGraceMs = 2000; // a start within this time after a stop keeps the connection
+        int stopGraceMs = 2000;    // a start within this time after a stop keeps the connection
 
         // Section "CallMonitor" of the server's INI file; missing keys are written back.
         static Settings read(const QString& iniFile);

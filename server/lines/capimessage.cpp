@@ -155,7 +155,7 @@ QByteArray listenReq(quint16 applId, quint16 number, quint32 controller, quint32
     put32(b, controller);
     put32(b, 0); // info mask: no information elements wanted
     put32(b, cipMask);
-    put32(b, 0);  // CIP mask 2
+    put32(b, 0);    // CIP mask 2
     b.append('\0'); // calling party number
     b.append('\0'); // calling party subaddress
     return finish(b);

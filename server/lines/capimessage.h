@@ -39,10 +39,10 @@ struct Header {
 struct ConnectInd {
     quint32 plci = 0;
     quint16 cip = 0;
-    QString called;  // digits of the called party number
-    QString calling; // national form: 00 for international, 0 for national; "(hidden)"
-    int typeOfNumber = 0;    // bits 7..5 of the first octet: 1 international, 2 national
-    int presentation = 0;    // 0 allowed, 1 restricted, 2 not available
+    QString called;       // digits of the called party number
+    QString calling;      // national form: 00 for international, 0 for national; "(hidden)"
+    int typeOfNumber = 0; // bits 7..5 of the first octet: 1 international, 2 national
+    int presentation = 0; // 0 allowed, 1 restricted, 2 not available
     // Decodes the whole message (header included); false when it is not a
     // well-formed CONNECT_IND.
     static bool decode(const QByteArray& message, ConnectInd& out);

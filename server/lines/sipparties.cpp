@@ -31,8 +31,8 @@ QString paramValue(const QString& params, const QString& name)
 bool privacyHidesIdentity(const QStringList& privacy)
 {
     for (const QString& field : privacy) {
-        for (QString token : field.split(QRegularExpression(QStringLiteral("[;,\\s]+")),
-                                         Qt::SkipEmptyParts)) {
+        for (QString token :
+             field.split(QRegularExpression(QStringLiteral("[;,\\s]+")), Qt::SkipEmptyParts)) {
             token = token.toLower();
             if (token == u"id" || token == u"user" || token == u"header")
                 return true;
@@ -193,8 +193,7 @@ QString SipParties::callingNumber(const NumberPlan& plan) const
             const QString party = paramValue(a.headerParams, QStringLiteral("party"));
             if (!party.isEmpty() && party != u"calling")
                 continue;
-            if (paramValue(a.headerParams, QStringLiteral("privacy")) == u"full" ||
-                a.isAnonymous())
+            if (paramValue(a.headerParams, QStringLiteral("privacy")) == u"full" || a.isAnonymous())
                 return Hidden;
             const QString n = plan.toNational(a.user);
             if (!n.isEmpty())

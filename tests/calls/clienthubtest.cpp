@@ -1,8 +1,8 @@
 // The client connections on real loopback sockets: slots, announcements,
 // broadcasts and replays of the journal.
 
-#include "calllog.h"
 #include "clients/clienthub.h"
+#include "calllog.h"
 #include "reporter.h"
 #include "win1252.h"
 
@@ -115,8 +115,8 @@ void ClientHubTest::requestOnAClientSlotIsIgnored()
     peer.connectToHost(QHostAddress::LocalHost, other.serverPort());
     QVERIFY(other.waitForNewConnection(3000));
     std::unique_ptr<QTcpSocket> accepted(other.nextPendingConnection());
-    QVERIFY(QMetaObject::invokeMethod(m_hub.get(), "Winsock1_ConnectionRequest",
-                                      Q_ARG(int, 1), Q_ARG(qintptr, accepted->socketDescriptor())));
+    QVERIFY(QMetaObject::invokeMethod(m_hub.get(), "Winsock1_ConnectionRequest", Q_ARG(int, 1),
+                                      Q_ARG(qintptr, accepted->socketDescriptor())));
     QCOMPARE(m_hub->socketCounter(), 0);
     QVERIFY(m_reporter.entries.isEmpty());
 }
@@ -178,7 +178,7 @@ void ClientHubTest::broadcastWithoutClientsOnlyClearsTheList()
         client->disconnectFromHost();
         QTRY_VERIFY(!m_hub->isConnected(1));
     }
-    QCOMPARE(m_hub->connections().size(), 1);  // until the next broadcast
+    QCOMPARE(m_hub->connections().size(), 1); // until the next broadcast
     m_hub->ClientsNachrichtSenden(QStringLiteral("Icon=3"));
     QVERIFY(m_hub->connections().isEmpty());
     QVERIFY(m_reporter.entries.isEmpty());
@@ -194,9 +194,10 @@ void ClientHubTest::replaySendsTheSelectedEntries_data()
     QTest::newRow("all") << QByteArray("*D*:") << first + second + third;
     QTest::newRow("one date") << QByteArray("*D*:06.12.2026") << first + third;
     QTest::newRow("upper-case key found") << QByteArray("*D*:07.12.2026") << second;
-    QTest::newRow("13 characters mean all") << QByteArray("*D*:6.12.2026") << first + second + third;
-    QTest::newRow("15 characters mean all") << QByteArray("*D*:06.12.2026 ")
-                                            << first + second + third;
+    QTest::newRow("13 characters mean all")
+        << QByteArray("*D*:6.12.2026") << first + second + third;
+    QTest::newRow("15 characters mean all")
+        << QByteArray("*D*:06.12.2026 ") << first + second + third;
 }
 
 void ClientHubTest::replaySendsTheSelectedEntries()

@@ -107,16 +107,16 @@ void ConfigurationTest::autobookingSettingsAreCompletedInTheFile_data()
     QTest::addColumn<bool>("aktiv");
     QTest::addColumn<QString>("msn");
     QTest::addColumn<QString>("typ");
-    QTest::addColumn<QStringList>("fileAfter");  // Aktiv, MSN, AuftragsTyp as read back
+    QTest::addColumn<QStringList>("fileAfter"); // Aktiv, MSN, AuftragsTyp as read back
 
-    QTest::newRow("all missing") << QStringList{} << false << "" << "A"
-                                 << QStringList{"0", "", "A"};
+    QTest::newRow("all missing") << QStringList{} << false << ""
+                                 << "A" << QStringList{"0", "", "A"};
     QTest::newRow("Aktiv 2 is off and rewritten")
         << QStringList{"[Autobooking]", "Aktiv=2", "MSN=123", "AuftragsTyp=X"} << false << "123"
         << "X" << QStringList{"0", "123", "X"};
     QTest::newRow("set values stay")
-        << QStringList{"[Autobooking]", "Aktiv=1", "MSN=", "AuftragsTyp=F"} << true << "" << "F"
-        << QStringList{"1", "", "F"};
+        << QStringList{"[Autobooking]", "Aktiv=1", "MSN=", "AuftragsTyp=F"} << true << ""
+        << "F" << QStringList{"1", "", "F"};
     QTest::newRow("Aktiv 0 stays") << QStringList{"[Autobooking]", "Aktiv=0"} << false << ""
                                    << "A" << QStringList{"0", "", "A"};
 }
@@ -167,14 +167,16 @@ void ConfigurationTest::attemptStatement_data()
     const QString like = QStringLiteral("Nr LIKE '/*CallingNr*/'");
     QTest::newRow("full number") << like << "0521" << 0 << "Nr LIKE '0521'";
     QTest::newRow("cut appends the wildcard") << like << "0521" << 2 << "Nr LIKE '05%'";
-    QTest::newRow("every placeholder") << "/*CallingNr*/ or /*CallingNr*/" << "1" << 0 << "1 or 1";
-    QTest::newRow("placeholder case matters") << "/*callingnr*/" << "1" << 0 << "/*callingnr*/";
+    QTest::newRow("every placeholder") << "/*CallingNr*/ or /*CallingNr*/"
+                                       << "1" << 0 << "1 or 1";
+    QTest::newRow("placeholder case matters") << "/*callingnr*/"
+                                              << "1" << 0 << "/*callingnr*/";
     QTest::newRow("quotes doubled") << like << "0'5''" << 0 << "Nr LIKE '0''5'''''";
     QTest::newRow("quote cut before doubling") << like << "05'1" << 1 << "Nr LIKE '05''%'";
-    QTest::newRow("control characters removed") << like << "05\r\n2\t1\x7f" << 0
-                                                << "Nr LIKE '0521'";
-    QTest::newRow("cut counts without control characters") << like << "052\n1" << 1
-                                                           << "Nr LIKE '052%'";
+    QTest::newRow("control characters removed")
+        << like << "05\r\n2\t1\x7f" << 0 << "Nr LIKE '0521'";
+    QTest::newRow("cut counts without control characters")
+        << like << "052\n1" << 1 << "Nr LIKE '052%'";
 }
 
 void ConfigurationTest::attemptStatement()
@@ -196,13 +198,13 @@ void ConfigurationTest::addingMinutesRollsTheDate_data()
 
     QTest::newRow("same hour") << "09:14" << QDate(2026, 12, 6) << "09:34" << QDate(2026, 12, 6);
     QTest::newRow("next hour") << "12:45" << QDate(2026, 12, 6) << "13:05" << QDate(2026, 12, 6);
-    QTest::newRow("midnight exactly") << "23:40" << QDate(2026, 12, 6) << "00:00"
-                                      << QDate(2026, 12, 7);
+    QTest::newRow("midnight exactly")
+        << "23:40" << QDate(2026, 12, 6) << "00:00" << QDate(2026, 12, 7);
     QTest::newRow("new year") << "23:50" << QDate(2026, 12, 31) << "00:10" << QDate(2027, 1, 1);
-    QTest::newRow("end of February") << "23:59" << QDate(2027, 2, 28) << "00:19"
-                                     << QDate(2027, 3, 1);
-    QTest::newRow("not five characters") << "9:14" << QDate(2026, 12, 6) << "9:14"
-                                         << QDate(2026, 12, 6);
+    QTest::newRow("end of February")
+        << "23:59" << QDate(2027, 2, 28) << "00:19" << QDate(2027, 3, 1);
+    QTest::newRow("not five characters")
+        << "9:14" << QDate(2026, 12, 6) << "9:14" << QDate(2026, 12, 6);
 }
 
 void ConfigurationTest::addingMinutesRollsTheDate()

@@ -11,7 +11,8 @@ namespace vorsa::test {
 
 QString connectionStringFor(const QString& folder)
 {
-    return QStringLiteral("File Name=") + QDir(folder).absoluteFilePath(QStringLiteral("udlVorsa.UDL"));
+    return QStringLiteral("File Name=") +
+           QDir(folder).absoluteFilePath(QStringLiteral("udlVorsa.UDL"));
 }
 
 void SqliteBackend::createDatabase(const QString& folder)

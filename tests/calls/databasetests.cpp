@@ -14,15 +14,16 @@ namespace vorsa::test {
 namespace {
 
 const QString Number = QStringLiteral("0401234567");
-const QStringList CustomerColumns = {
-    QStringLiteral("Nr"),        QStringLiteral("KdKzAutoBooking"), QStringLiteral("KdSuch"),
-    QStringLiteral("KdUnID"),    QStringLiteral("KdName"),          QStringLiteral("StStrasse"),
-    QStringLiteral("KdHausNr"),  QStringLiteral("OrOrt"),           QStringLiteral("StUnID"),
-    QStringLiteral("KdFaInfo")};
+const QStringList CustomerColumns = {QStringLiteral("Nr"),       QStringLiteral("KdKzAutoBooking"),
+                                     QStringLiteral("KdSuch"),   QStringLiteral("KdUnID"),
+                                     QStringLiteral("KdName"),   QStringLiteral("StStrasse"),
+                                     QStringLiteral("KdHausNr"), QStringLiteral("OrOrt"),
+                                     QStringLiteral("StUnID"),   QStringLiteral("KdFaInfo")};
 
 QString groupQuery(int group)
 {
-    return QStringLiteral("SELECT * FROM TNr WHERE Grp = %1 AND Nr LIKE '/*CallingNr*/'").arg(group);
+    return QStringLiteral("SELECT * FROM TNr WHERE Grp = %1 AND Nr LIKE '/*CallingNr*/'")
+        .arg(group);
 }
 
 // A stored number that the lookup of Number finds only after `cuts` cuts.
@@ -70,9 +71,15 @@ void DatabaseTests::init()
     }
 }
 
-void DatabaseTests::cleanup() { m_dir.reset(); }
+void DatabaseTests::cleanup()
+{
+    m_dir.reset();
+}
 
-QString DatabaseTests::connectionString() const { return connectionStringFor(m_dir->path()); }
+QString DatabaseTests::connectionString() const
+{
+    return connectionStringFor(m_dir->path());
+}
 
 void DatabaseTests::exec(const QString& statement)
 {
@@ -238,7 +245,8 @@ void DatabaseTests::noConnectionGivesNoQuery()
     lookup.setCutDigits(QStringLiteral("3"));
     lookup.ClassSqlRsInstanzieren(groupQuery(1));
     db::Connection con;
-    const QString missing = QStringLiteral("File Name=") + m_dir->filePath(QStringLiteral("none.UDL"));
+    const QString missing =
+        QStringLiteral("File Name=") + m_dir->filePath(QStringLiteral("none.UDL"));
     QCOMPARE(lookup.AnruferSuchen(Number, con, missing, QStringLiteral("%")), nullptr);
     QVERIFY(!con.isOpen());
     QVERIFY(reporter.entries.isEmpty());
@@ -271,17 +279,17 @@ struct Booking {
 
 // Looks the number up with `select` over TKdSuche and books for the record found.
 void book(Booking& b, const QString& connectionString, const QDateTime& at,
-          const AutobookingSettings& settings,
-          const QString& select = QStringLiteral("SELECT *"))
+          const AutobookingSettings& settings, const QString& select = QStringLiteral("SELECT *"))
 {
     b.lookup.setCutDigits(QStringLiteral("0"));
-    b.lookup.ClassSqlRsInstanzieren(select + QStringLiteral(" FROM TKdSuche WHERE Nr = '/*CallingNr*/'"));
+    b.lookup.ClassSqlRsInstanzieren(select +
+                                    QStringLiteral(" FROM TKdSuche WHERE Nr = '/*CallingNr*/'"));
     clsSqlRs* found = b.lookup.AnruferSuchen(Number, b.con, connectionString, QStringLiteral("%"));
     QVERIFY(found);
     QCOMPARE(found->RecordCount, 1);
-    b.con.open(connectionString);  // booking closes it also when it was open
-    Autobooking(b.reporter, fixedClock(at)).AutobookingFahrtAnlegen(*found, b.con, connectionString,
-                                                                    settings);
+    b.con.open(connectionString); // booking closes it also when it was open
+    Autobooking(b.reporter, fixedClock(at))
+        .AutobookingFahrtAnlegen(*found, b.con, connectionString, settings);
     QVERIFY(!b.con.isOpen());
 }
 
@@ -403,8 +411,10 @@ void DatabaseTests::noBookingUnlessActiveAndMarked()
     settings.aktiv = aktiv;
     Booking b;
     b.lookup.setCutDigits(QStringLiteral("0"));
-    b.lookup.ClassSqlRsInstanzieren(QStringLiteral("SELECT * FROM TKdSuche WHERE Nr = '/*CallingNr*/'"));
-    clsSqlRs* found = b.lookup.AnruferSuchen(Number, b.con, connectionString(), QStringLiteral("%"));
+    b.lookup.ClassSqlRsInstanzieren(
+        QStringLiteral("SELECT * FROM TKdSuche WHERE Nr = '/*CallingNr*/'"));
+    clsSqlRs* found =
+        b.lookup.AnruferSuchen(Number, b.con, connectionString(), QStringLiteral("%"));
     QVERIFY(found);
     Autobooking(b.reporter, systemClock())
         .AutobookingFahrtAnlegen(*found, b.con, connectionString(), settings);

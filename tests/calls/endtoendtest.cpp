@@ -58,21 +58,36 @@ void EndToEndTest::injectedCallReachesEveryClientAndTheJournal()
         db::Connection con;
         con.open(test::connectionStringFor(dir.path()));
         db::applySchema(con, {QStringLiteral("TTelefonNr")});
-        con.execute(QStringLiteral("INSERT INTO TTelefonNr (Name2, \"Straße\", Ort, TelefonNr) "
-                                   "VALUES ('Müller', 'Hauptstraße 1', 'Bielefeld', '05211234567')"));
+        con.execute(
+            QStringLiteral("INSERT INTO TTelefonNr (Name2, \"Straße\", Ort, TelefonNr) "
+                           "VALUES ('Müller', 'Hauptstraße 1', 'Bielefeld', '05211234567')"));
     } catch (const VbError& e) {
         QFAIL(qPrintable(e.description()));
     }
     const quint16 port = freePort();
     const QString log = dir.filePath(QStringLiteral("VorsaSvr.log"));
     test::writeIni(dir.filePath(QStringLiteral("VorsaSrv.INI")),
-                   {"[Settings]", "Line=SIM", "EigeneVorwahl=0521",
-                    "LocalPort=" + QString::number(port), "LogFile=" + log, "[Table]",
+                   {"[Settings]",
+                    "Line=SIM",
+                    "EigeneVorwahl=0521",
+                    "LocalPort=" + QString::number(port),
+                    "LogFile=" + log,
+                    "[Table]",
                     "SQL1.1=SELECT Name2 AS Name, Ort, TelefonNr AS Nr FROM TTelefonNr",
-                    "SQL1.2=WHERE TelefonNr LIKE '/*CallingNr*/'", "Name=TTelefonNr",
-                    "[Feld1]", "FieldName=Datum", "[Feld2]", "FieldName=Anrufer", "[Feld3]",
-                    "FieldName=Name", "[Feld4]", "FieldName=Ort", "[Feld5]", "FieldName=Nr",
-                    "[Feld6]", "FieldName=Versuche"});
+                    "SQL1.2=WHERE TelefonNr LIKE '/*CallingNr*/'",
+                    "Name=TTelefonNr",
+                    "[Feld1]",
+                    "FieldName=Datum",
+                    "[Feld2]",
+                    "FieldName=Anrufer",
+                    "[Feld3]",
+                    "FieldName=Name",
+                    "[Feld4]",
+                    "FieldName=Ort",
+                    "[Feld5]",
+                    "FieldName=Nr",
+                    "[Feld6]",
+                    "FieldName=Versuche"});
 
     QProcess server;
     server.setProcessChannelMode(QProcess::ForwardedErrorChannel);

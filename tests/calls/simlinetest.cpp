@@ -1,8 +1,8 @@
 // The simulated line: calls from other processes through its local socket, and
 // the vorsa-call program that sends them.
 
-#include "line/phoneline.h"
 #include "line/simline.h"
+#include "line/phoneline.h"
 
 #include <QFile>
 #include <QLocalSocket>
@@ -89,7 +89,7 @@ void SimLineTest::eachLineIsOneCall()
     QSignalSpy calls(&line, &IPhoneLine::IncomingCall);
     QVERIFY(line.startCAPI());
     send(line.socketPath(), "0711;0401234567\n0712;(hidden)\r\n\nkein Anruf\n07");
-    send(line.socketPath(), "13;04;05");  // each sender has its own lines; the last needs no LF
+    send(line.socketPath(), "13;04;05"); // each sender has its own lines; the last needs no LF
     QTRY_COMPARE(calls.size(), 3);
     QCOMPARE(call(calls.at(0)), (QStringList{"0711", "0401234567", ""}));
     QCOMPARE(call(calls.at(1)), (QStringList{"0712", "(hidden)", ""}));
@@ -161,7 +161,8 @@ void SimLineTest::vorsaCallWithoutServerFails()
     tool.start(vorsaCall(), {QStringLiteral("0711"), QStringLiteral("0401234567")});
     QVERIFY(tool.waitForFinished(10000));
     QCOMPARE(tool.exitCode(), 1);
-    QVERIFY(QString::fromLocal8Bit(tool.readAllStandardError()).contains(QStringLiteral("Keine Verbindung")));
+    QVERIFY(QString::fromLocal8Bit(tool.readAllStandardError())
+                .contains(QStringLiteral("Keine Verbindung")));
 }
 
 QTEST_GUILESS_MAIN(SimLineTest)

@@ -80,7 +80,8 @@ struct FakeServer {
         QObject::connect(&server, &QTcpServer::newConnection, &server, [this] {
             while (QTcpSocket* s = server.nextPendingConnection()) {
                 peer = s;
-                QObject::connect(s, &QTcpSocket::readyRead, s, [this, s] { received += s->readAll(); });
+                QObject::connect(s, &QTcpSocket::readyRead, s,
+                                 [this, s] { received += s->readAll(); });
             }
         });
     }
@@ -90,7 +91,10 @@ struct FakeServer {
         return "[Settings]\r\nRemoteHost=127.0.0.1\r\nRemotePort=" + QByteArray::number(port()) +
                "\r\n";
     }
-    bool waitForPeer() { return QTest::qWaitFor([this] { return peer != nullptr; }, 5000); }
+    bool waitForPeer()
+    {
+        return QTest::qWaitFor([this] { return peer != nullptr; }, 5000);
+    }
     bool waitForReceived(const QByteArray& data)
     {
         return QTest::qWaitFor([&] { return received.contains(data); }, 5000);

@@ -27,7 +27,7 @@ struct Server {
     QTemporaryDir dir;
     QProcess process;
     quint16 port = freePort();
-    QStringList numbers;  // known callers of the demo database
+    QStringList numbers; // known callers of the demo database
 
     bool setUp()
     {
@@ -77,12 +77,12 @@ struct Server {
 };
 
 // The client's fields as the demo server defines them.
-const QByteArray kFields =
-    "[Feld1]\r\nFieldName=Datum\r\nColumnName=Datum\r\nColumnWidth=1500\r\nColumnFormat=hh:mm  dd.mm.yy\r\n"
-    "[Feld2]\r\nFieldName=Anrufer\r\nColumnName=Anrufer\r\n"
-    "[Feld3]\r\nFieldName=Name\r\nColumnName=Name\r\n"
-    "[Feld4]\r\nFieldName=Ort\r\nColumnName=Ort\r\n"
-    "[Feld5]\r\nFieldName=Versuche\r\nColumnName=Versuche\r\n";
+const QByteArray kFields = "[Feld1]\r\nFieldName=Datum\r\nColumnName=Datum\r\nColumnWidth="
+                           "1500\r\nColumnFormat=hh:mm  dd.mm.yy\r\n"
+                           "[Feld2]\r\nFieldName=Anrufer\r\nColumnName=Anrufer\r\n"
+                           "[Feld3]\r\nFieldName=Name\r\nColumnName=Name\r\n"
+                           "[Feld4]\r\nFieldName=Ort\r\nColumnName=Ort\r\n"
+                           "[Feld5]\r\nFieldName=Versuche\r\nColumnName=Versuche\r\n";
 } // namespace
 
 class ClientEndToEndTest : public QObject {
@@ -109,23 +109,24 @@ void ClientEndToEndTest::injectedCallsAppearAndTheJournalIsReplayed()
     QVERIFY(server.start());
 
     ClientFixture f;
-    f.writeIni("[Settings]\r\nRemoteHost=127.0.0.1\r\nRemotePort=" +
-               QByteArray::number(server.port) + "\r\nTopmostByCall=1\r\nTopmost=0\r\n" + kFields +
-               f.iconSection(3));
+    f.writeIni(
+        "[Settings]\r\nRemoteHost=127.0.0.1\r\nRemotePort=" + QByteArray::number(server.port) +
+        "\r\nTopmostByCall=1\r\nTopmost=0\r\n" + kFields + f.iconSection(3));
     CallClient& client = f.load();
     QVERIFY(QTest::qWaitFor([&] { return client.menus().aktualisierenEnabled; }, 5000));
 
     QVERIFY(server.call(server.numbers[0]));
     QVERIFY(QTest::qWaitFor([&] { return client.model().rowCount() == 1; }, 10000));
-    QCOMPARE(client.model().rowIcon(0), 1);  // identified
+    QCOMPARE(client.model().rowIcon(0), 1); // identified
     const QStringList first = client.model().rowCells(0);
     QCOMPARE(first.size(), 5);
-    QVERIFY(QRegularExpression("^\\d\\d:\\d\\d  \\d\\d\\.\\d\\d\\.\\d\\d$").match(first[0]).hasMatch());
-    QVERIFY(!first[2].isEmpty());  // the customer's name
+    QVERIFY(
+        QRegularExpression("^\\d\\d:\\d\\d  \\d\\d\\.\\d\\d\\.\\d\\d$").match(first[0]).hasMatch());
+    QVERIFY(!first[2].isEmpty()); // the customer's name
     QVERIFY(client.txtOutput().contains(first[2]));
     QVERIFY(f.desktop.beeps >= 1);
 
-    QVERIFY(server.call("08912345678"));  // nobody in the database
+    QVERIFY(server.call("08912345678")); // nobody in the database
     QVERIFY(QTest::qWaitFor([&] { return client.model().rowCount() == 2; }, 10000));
     QCOMPARE(client.model().rowIcon(0), 3);
     QVERIFY(server.call(server.numbers[1]));
@@ -136,7 +137,7 @@ void ClientEndToEndTest::injectedCallsAppearAndTheJournalIsReplayed()
     QCOMPARE(client.model().rowCount(), 0);
     QVERIFY(QTest::qWaitFor([&] { return client.model().rowCount() == 3; }, 10000));
     QTest::qWait(200);
-    QCOMPARE(client.model().rowCount(), 3);  // a replayed line looks like a live one
+    QCOMPARE(client.model().rowCount(), 3); // a replayed line looks like a live one
     QCOMPARE(client.model().rowCells(0), newest);
     QCOMPARE(client.model().rowCells(2), first);
 

@@ -68,7 +68,7 @@ void ClientForegroundTest::alertKeepsATopmostWindowAbove()
     m.foreground.alert();
     QCOMPARE(m.window.calls, (QStringList{"keepAbove:1", "show"}));
     QVERIFY(m.window.keepAbove);
-    QVERIFY(!m.foreground.periodRunning());  // 0 seconds: it stays up
+    QVERIFY(!m.foreground.periodRunning()); // 0 seconds: it stays up
 }
 
 void ClientForegroundTest::periodLengthFollowsTopmostSec_data()
@@ -120,14 +120,14 @@ void ClientForegroundTest::periodEndDropsBackAndMinimises()
 void ClientForegroundTest::bothOptionsOnDropAndMinimiseAfterEveryCall()
 {
     Machine m(true, true, 3);
-    m.foreground.VordergrundSetzen(m.settings.Topmost);  // as the window loads
+    m.foreground.VordergrundSetzen(m.settings.Topmost); // as the window loads
     QVERIFY(m.window.keepAbove);
     for (int call = 0; call < 2; ++call) {
         m.foreground.alert();
         QVERIFY(m.window.keepAbove);
         QCOMPARE(m.window.state, State::Normal);
         m.foreground.Timer1_Timer();
-        QVERIFY(!m.window.keepAbove);  // whatever "Immer im Vordergrund" says
+        QVERIFY(!m.window.keepAbove); // whatever "Immer im Vordergrund" says
         QCOMPARE(m.window.state, State::Minimized);
     }
     QCOMPARE(m.desktop.beeps, 2);
@@ -151,7 +151,7 @@ void ClientForegroundTest::alwaysOnTopMenuSwitchesStackingAndTheOtherOptionOff()
     QVERIFY(m.window.keepAbove);
     m.foreground.mnuImmerImVordergrund_Click();
     QVERIFY(!m.settings.Topmost);
-    QVERIFY(!m.settings.TopmostByCall);  // stays off
+    QVERIFY(!m.settings.TopmostByCall); // stays off
     QVERIFY(!m.window.keepAbove);
     QCOMPARE(changed.count(), 2);
 }
@@ -165,7 +165,7 @@ void ClientForegroundTest::onCallMenuSwitchesTheOtherOptionOffButNotTheStacking(
     QVERIFY(m.settings.TopmostByCall);
     QVERIFY(!m.settings.Topmost);
     QVERIFY(m.window.calls.isEmpty());
-    QVERIFY(m.window.keepAbove);  // until the next call or menu
+    QVERIFY(m.window.keepAbove); // until the next call or menu
     m.foreground.mnuBeiAnrufInVordergrund_Click();
     QVERIFY(!m.settings.TopmostByCall);
     QVERIFY(!m.settings.Topmost);

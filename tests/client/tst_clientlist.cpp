@@ -94,12 +94,12 @@ void ClientListTest::doubleClickHandsTheFieldValueToTheProgram_data()
     QTest::addColumn<int>("row");
     QTest::addColumn<QStringList>("started");
     const QByteArray path = "[ExternProgramm]\r\nPath=/usr/bin/dispo\r\n";
-    QTest::newRow("third column") << path + "Field=Ort\r\n" << 0
-                                  << QStringList{"/usr/bin/dispo", "/Bad Tölz"};
-    QTest::newRow("key ignores case") << path + "Field=anrufer\r\n" << 0
-                                      << QStringList{"/usr/bin/dispo", "/Meier & Söhne"};
-    QTest::newRow("first column") << path + "Field=Datum\r\n" << 0
-                                  << QStringList{"/usr/bin/dispo", "/09:14"};
+    QTest::newRow("third column") << path + "Field=Ort\r\n"
+                                  << 0 << QStringList{"/usr/bin/dispo", "/Bad Tölz"};
+    QTest::newRow("key ignores case") << path + "Field=anrufer\r\n"
+                                      << 0 << QStringList{"/usr/bin/dispo", "/Meier & Söhne"};
+    QTest::newRow("first column") << path + "Field=Datum\r\n"
+                                  << 0 << QStringList{"/usr/bin/dispo", "/09:14"};
     QTest::newRow("hidden field has no column") << path + "Field=KdNr\r\n" << 0 << QStringList{};
     QTest::newRow("no such column") << path + "Field=Strasse\r\n" << 0 << QStringList{};
     QTest::newRow("empty field") << path << 0 << QStringList{};
@@ -127,21 +127,25 @@ void ClientListTest::externProgramArgumentsCannotRunCommands_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("value");
     QTest::addColumn<QStringList>("command");
-    QTest::newRow("plain") << "/opt/taxi/auftrag" << "4711"
-                           << QStringList{"/opt/taxi/auftrag", "/4711"};
+    QTest::newRow("plain") << "/opt/taxi/auftrag"
+                           << "4711" << QStringList{"/opt/taxi/auftrag", "/4711"};
     QTest::newRow("blanks stay one argument")
-        << "/opt/taxi/auftrag" << "Meier & Söhne GmbH"
-        << QStringList{"/opt/taxi/auftrag", "/Meier & Söhne GmbH"};
+        << "/opt/taxi/auftrag"
+        << "Meier & Söhne GmbH" << QStringList{"/opt/taxi/auftrag", "/Meier & Söhne GmbH"};
     QTest::newRow("shell characters are text")
-        << "/opt/taxi/auftrag" << "x; rm -rf ~ | $(reboot) `id` > /tmp/y"
+        << "/opt/taxi/auftrag"
+        << "x; rm -rf ~ | $(reboot) `id` > /tmp/y"
         << QStringList{"/opt/taxi/auftrag", "/x; rm -rf ~ | $(reboot) `id` > /tmp/y"};
-    QTest::newRow("quotes are text") << "/opt/taxi/auftrag" << "\"a\" 'b'"
-                                     << QStringList{"/opt/taxi/auftrag", "/\"a\" 'b'"};
-    QTest::newRow("fixed arguments") << "\"/opt/Taxi Zentrale/auftrag\" -k --neu" << "12"
-                                     << QStringList{"/opt/Taxi Zentrale/auftrag", "-k", "--neu",
-                                                    "/12"};
-    QTest::newRow("empty value") << "/opt/taxi/auftrag" << "" << QStringList{};
-    QTest::newRow("path of blanks") << "   " << "12" << QStringList{};
+    QTest::newRow("quotes are text")
+        << "/opt/taxi/auftrag"
+        << "\"a\" 'b'" << QStringList{"/opt/taxi/auftrag", "/\"a\" 'b'"};
+    QTest::newRow("fixed arguments")
+        << "\"/opt/Taxi Zentrale/auftrag\" -k --neu"
+        << "12" << QStringList{"/opt/Taxi Zentrale/auftrag", "-k", "--neu", "/12"};
+    QTest::newRow("empty value") << "/opt/taxi/auftrag"
+                                 << "" << QStringList{};
+    QTest::newRow("path of blanks") << "   "
+                                    << "12" << QStringList{};
 }
 
 void ClientListTest::externProgramArgumentsCannotRunCommands()
@@ -165,7 +169,7 @@ void ClientListTest::leerenEmptiesTheList()
     l.client().mnuLeeren_Click();
     QCOMPARE(l.client().model().rowCount(), 0);
     QTest::qWait(20);
-    QVERIFY(l.server.received.isEmpty());  // nothing is asked of the server
+    QVERIFY(l.server.received.isEmpty()); // nothing is asked of the server
 }
 
 void ClientListTest::columnsAreWrittenBackByDisplayPosition()

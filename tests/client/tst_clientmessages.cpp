@@ -9,10 +9,11 @@ using namespace vorsa;
 using namespace vorsa::test;
 
 namespace {
-const QByteArray kFields = "[Feld1]\r\nFieldName=Datum\r\nColumnName=Datum\r\nColumnWidth=1500\r\n"
-                           "ColumnFormat=hh:mm  dd.mm.yy\r\n"
-                           "[Feld2]\r\nFieldName=Anrufer\r\nColumnName=Anrufer\r\nColumnWidth=2000\r\n"
-                           "[Feld3]\r\nFieldName=Versuche\r\nColumnName=Versuche\r\n";
+const QByteArray kFields =
+    "[Feld1]\r\nFieldName=Datum\r\nColumnName=Datum\r\nColumnWidth=1500\r\n"
+    "ColumnFormat=hh:mm  dd.mm.yy\r\n"
+    "[Feld2]\r\nFieldName=Anrufer\r\nColumnName=Anrufer\r\nColumnWidth=2000\r\n"
+    "[Feld3]\r\nFieldName=Versuche\r\nColumnName=Versuche\r\n";
 
 // A client loaded with three fields and three icons, connected to a fake server.
 struct Connected {
@@ -20,7 +21,8 @@ struct Connected {
     ClientFixture f;
     std::unique_ptr<QSignalSpy> arrivals;
 
-    explicit Connected(const QByteArray& settings = "AutoStart=1\r\nTopmostByCall=1\r\nTopmost=0\r\n")
+    explicit Connected(
+        const QByteArray& settings = "AutoStart=1\r\nTopmostByCall=1\r\nTopmost=0\r\n")
     {
         f.writeIni(server.portSettings() + settings + kFields + f.iconSection(3));
         f.make();
@@ -75,7 +77,7 @@ private slots:
 void ClientMessagesTest::lineSplitting_data()
 {
     QTest::addColumn<QString>("line");
-    QTest::addColumn<int>("icon");  // -1: no Icon element
+    QTest::addColumn<int>("icon"); // -1: no Icon element
     QTest::addColumn<QStringList>("keys");
     QTest::addColumn<QString>("text");
     QTest::newRow("full") << "Icon=2;Datum=06.12.2026 09:14:05;Anrufer=Meier" << 2
@@ -141,7 +143,7 @@ void ClientMessagesTest::receiveBufferCutsAtCarriageReturnOnly()
     buffer.append(QStringLiteral(";Anrufer=B\r\r"));
     QCOMPARE(buffer.pendingLines(), 2);
     QVERIFY(buffer.takeLine(line));
-    QCOMPARE(line, QStringLiteral("\nIcon=2;Anrufer=B"));  // LF is part of the text
+    QCOMPARE(line, QStringLiteral("\nIcon=2;Anrufer=B")); // LF is part of the text
     QVERIFY(buffer.takeLine(line));
     QCOMPARE(line, QString());
     QCOMPARE(buffer.size(), 0);
@@ -170,7 +172,8 @@ void ClientMessagesTest::receiveBufferDecodesBytesAcrossPieces()
     QCOMPARE(buffer.pendingLines(), 2);
     QCOMPARE(buffer.size(), 17 + 9 + 150000 + 2 + 7);
     QVERIFY(buffer.takeLine(line));
-    QCOMPARE(line, QStringLiteral("Icon=1;Anrufer=Müller;Ort=") + QString(longValue) + QStringLiteral("€"));
+    QCOMPARE(line, QStringLiteral("Icon=1;Anrufer=Müller;Ort=") + QString(longValue) +
+                       QStringLiteral("€"));
     // Text appended after bytes stays behind them.
     buffer.append(QStringLiteral("Icon=3\r"));
     QVERIFY(buffer.takeLine(line));
@@ -185,7 +188,7 @@ void ClientMessagesTest::connectAnnouncesHostNameAndSwitchesMenus()
 {
     Connected c;
     QVERIFY(c.ready());
-    QCOMPARE(c.server.received, QByteArray("HN:platz7"));  // no terminator
+    QCOMPARE(c.server.received, QByteArray("HN:platz7")); // no terminator
     QVERIFY(!c.client().menus().verbindenEnabled);
     QVERIFY(c.client().menus().aktualisierenEnabled);
 }
@@ -207,10 +210,10 @@ void ClientMessagesTest::twoLinesInOneChunkAddTwoRows()
     QVERIFY(c.ready());
     QVERIFY(c.deliver("Icon=1;Anrufer=Erster;Versuche=0\rIcon=3;Anrufer=Zweiter;Versuche=1\r"));
     QCOMPARE(c.client().model().rowCount(), 2);
-    QCOMPARE(c.cells(0), QStringLiteral("|Zweiter|1"));  // newest on top
+    QCOMPARE(c.cells(0), QStringLiteral("|Zweiter|1")); // newest on top
     QCOMPARE(c.cells(1), QStringLiteral("|Erster|0"));
     QCOMPARE(c.client().txtOutput(), QStringLiteral("Zweiter, 1"));
-    QCOMPARE(c.f.desktop.beeps, 1);  // one alert per arrival
+    QCOMPARE(c.f.desktop.beeps, 1); // one alert per arrival
 }
 
 void ClientMessagesTest::lineSplitOverTwoChunksAlertsFirstAndAddsOnSecond()
@@ -221,7 +224,7 @@ void ClientMessagesTest::lineSplitOverTwoChunksAlertsFirstAndAddsOnSecond()
     QCOMPARE(c.client().txtOutput(), QStringLiteral("Erster"));
     QVERIFY(c.deliver("Icon=1;Anrufer=Hal"));
     QCOMPARE(c.client().model().rowCount(), 1);
-    QCOMPARE(c.client().txtOutput(), QString());  // the event completed no line
+    QCOMPARE(c.client().txtOutput(), QString()); // the event completed no line
     QCOMPARE(c.f.desktop.beeps, 2);
     QVERIFY(c.f.client->foreground().periodRunning());
     QVERIFY(c.deliver("lo\r"));
@@ -280,9 +283,9 @@ void ClientMessagesTest::faultyLineIsLostAndTheRestWaitsForTheNextArrival()
     QVERIFY(QTest::qWaitFor([&] { return !c.f.reporter.entries.isEmpty(); }, 5000));
     QCOMPARE(c.f.reporter.procedures(), QStringList{"Winsock1_DataArrival"});
     QCOMPARE(c.f.reporter.entries[0].title, QStringLiteral("Fehler: 13"));
-    QCOMPARE(c.client().model().rowCount(), 2);  // Vorher and A
-    QCOMPARE(c.client().txtOutput(), QStringLiteral("Vorher"));  // not updated
-    QCOMPARE(c.f.desktop.beeps, beeps);  // no alert for the failed event
+    QCOMPARE(c.client().model().rowCount(), 2);                 // Vorher and A
+    QCOMPARE(c.client().txtOutput(), QStringLiteral("Vorher")); // not updated
+    QCOMPARE(c.f.desktop.beeps, beeps);                         // no alert for the failed event
 
     QVERIFY(c.deliver("Icon=2;Anrufer=D\r"));
     QCOMPARE(c.client().model().rowCount(), 4);
@@ -294,10 +297,12 @@ void ClientMessagesTest::faultyLineIsLostAndTheRestWaitsForTheNextArrival()
 void ClientMessagesTest::iconBeforeAFaultyElementIsKept()
 {
     std::optional<qint16> icon;
-    QVERIFY_THROWS_EXCEPTION(VbError, NotificationLine::parse(QStringLiteral("Icon=5;kaputt"), &icon));
+    QVERIFY_THROWS_EXCEPTION(VbError,
+                             NotificationLine::parse(QStringLiteral("Icon=5;kaputt"), &icon));
     QCOMPARE(icon, std::optional<qint16>(5));
     icon.reset();
-    QVERIFY_THROWS_EXCEPTION(VbError, NotificationLine::parse(QStringLiteral("kaputt;Icon=5"), &icon));
+    QVERIFY_THROWS_EXCEPTION(VbError,
+                             NotificationLine::parse(QStringLiteral("kaputt;Icon=5"), &icon));
     QVERIFY(!icon);
 }
 
@@ -319,7 +324,7 @@ void ClientMessagesTest::heuteAndAllesClearTheListAndAskTheServer()
     c.client().mnuHeute_Click();
     QCOMPARE(c.client().model().rowCount(), 0);
     QVERIFY(c.server.waitForReceived("*D*:06.03.2026"));
-    QCOMPARE(c.server.received, QByteArray("*D*:06.03.2026"));  // 14 characters, no terminator
+    QCOMPARE(c.server.received, QByteArray("*D*:06.03.2026")); // 14 characters, no terminator
 
     QVERIFY(c.deliver("Icon=1;Anrufer=B\r"));
     c.server.received.clear();
@@ -342,7 +347,7 @@ void ClientMessagesTest::verbindenTwiceStartsOneConnection()
     f.client->mnuVerbinden_Click();
     f.client->mnuVerbinden_Click();
     QVERIFY(server.waitForReceived("HN:platz7"));
-    f.client->mnuVerbinden_Click();  // connected: nothing
+    f.client->mnuVerbinden_Click(); // connected: nothing
     QTest::qWait(50);
     QCOMPARE(connections, 1);
     QVERIFY(f.reporter.entries.isEmpty());
@@ -358,7 +363,7 @@ void ClientMessagesTest::closeByServerHandlesLastLinesAndEnablesBothMenus()
     QVERIFY(QTest::qWaitFor([&] { return c.client().menus().verbindenEnabled; }, 5000));
     QVERIFY(c.client().menus().aktualisierenEnabled);
     QCOMPARE(c.client().model().rowCount(), 1);
-    QVERIFY(c.f.reporter.entries.isEmpty());  // a close is no error
+    QVERIFY(c.f.reporter.entries.isEmpty()); // a close is no error
     QVERIFY(!menus.isEmpty());
 }
 
@@ -373,7 +378,7 @@ void ClientMessagesTest::sendingAfterTheServerClosedIsReported()
     c.client().mnuAlles_Click();
     QCOMPARE(c.f.reporter.procedures(), (QStringList{"mnuHeute_Click", "mnuAlles_Click"}));
     QCOMPARE(c.f.reporter.entries[0].title, QStringLiteral("Fehler: 40006"));
-    QCOMPARE(c.client().model().rowCount(), 0);  // cleared before the send failed
+    QCOMPARE(c.client().model().rowCount(), 0); // cleared before the send failed
 }
 
 void ClientMessagesTest::refusedConnectShowsTheErrorBoxAndVerbindenConnectsLater()
@@ -393,7 +398,7 @@ void ClientMessagesTest::refusedConnectShowsTheErrorBoxAndVerbindenConnectsLater
     QCOMPARE(f.reporter.entries[0].title, QStringLiteral("Fehler: 10061"));
     QCOMPARE(f.reporter.entries[0].icon, MessageIcon::Warning);
     QVERIFY(f.client->menus().verbindenEnabled);
-    QVERIFY(!f.client->menus().aktualisierenEnabled);  // unchanged by the error
+    QVERIFY(!f.client->menus().aktualisierenEnabled); // unchanged by the error
 
     QTcpServer later;
     QVERIFY(later.listen(QHostAddress::LocalHost, port));
@@ -411,17 +416,20 @@ void ClientMessagesTest::longReplayIsHandledInSlicesAsOneArrival()
     QVERIFY(c.ready());
     QByteArray replay;
     for (int i = 1; i <= 100; ++i)
-        replay += "Icon=1;Anrufer=N" + QByteArray::number(i) + ";Versuche=" + QByteArray::number(i) + "\r";
+        replay += "Icon=1;Anrufer=N" + QByteArray::number(i) +
+                  ";Versuche=" + QByteArray::number(i) + "\r";
     // Written in one piece: the client gets it in one or a few arrivals.
     c.server.send(replay);
-    QVERIFY(QTest::qWaitFor([&] { return c.client().model().rowCount() == 100 && c.client().pendingLines() == 0; }, 5000));
+    QVERIFY(QTest::qWaitFor(
+        [&] { return c.client().model().rowCount() == 100 && c.client().pendingLines() == 0; },
+        5000));
     QTest::qWait(20);
     QCOMPARE(c.cells(0), QStringLiteral("|N100|100"));
     QCOMPARE(c.cells(99), QStringLiteral("|N1|1"));
     QCOMPARE(c.client().txtOutput(), QStringLiteral("N100, 100"));
     QVERIFY(c.f.desktop.beeps >= 1);
     QCOMPARE(c.f.desktop.beeps, int(c.arrivals->count()));
-    QVERIFY(c.arrivals->count() <= 3);  // far fewer than the 15 slices
+    QVERIFY(c.arrivals->count() <= 3); // far fewer than the 15 slices
 }
 
 void ClientMessagesTest::unfinishedLineBeyondTheCapClosesTheConnection()
@@ -429,7 +437,8 @@ void ClientMessagesTest::unfinishedLineBeyondTheCapClosesTheConnection()
     Connected c;
     QVERIFY(c.ready());
     c.server.send(QByteArray(CallClient::MaxUnfinishedLine + 10, 'x'));
-    QVERIFY(QTest::qWaitFor([&] { return c.client().socketState() == QAbstractSocket::UnconnectedState; }, 5000));
+    QVERIFY(QTest::qWaitFor(
+        [&] { return c.client().socketState() == QAbstractSocket::UnconnectedState; }, 5000));
     QCOMPARE(c.f.reporter.procedures(), QStringList{"Winsock1_DataArrival"});
     QVERIFY(c.client().menus().verbindenEnabled);
     QCOMPARE(c.client().pendingLines(), 0);

@@ -7,7 +7,8 @@ using namespace vorsa;
 using namespace vorsa::test;
 
 namespace {
-QString ini(const ClientFixture& f, const char* section, const char* key, const char* def = "<none>")
+QString ini(const ClientFixture& f, const char* section, const char* key,
+            const char* def = "<none>")
 {
     return IniLesen(QString::fromLatin1(section), QString::fromLatin1(key), f.iniPath(),
                     QString::fromLatin1(def));
@@ -76,7 +77,8 @@ void ClientStartupTest::statusLineNamesHostServerPortAndVersion()
     f.load();
     QVERIFY(f.client->statusText().startsWith(
         "[Computername: platz7]  [RemoteHost: zentrale]  [RemotePort: 4711]  [Version: "));
-    QVERIFY(f.client->statusText().contains(QRegularExpression("\\[Version: \\d+\\.\\d+\\.\\d+\\]$")));
+    QVERIFY(
+        f.client->statusText().contains(QRegularExpression("\\[Version: \\d+\\.\\d+\\.\\d+\\]$")));
 }
 
 void ClientStartupTest::topmostSecReadings_data()
@@ -159,8 +161,9 @@ void ClientStartupTest::remotePortNotANumberSkipsTheRemainingSettings()
 {
     QFETCH(QByteArray, port);
     ClientFixture f;
-    f.writeIni("[Settings]\r\nAutoStart=0\r\nRemotePort=" + port +
-               "\r\nTopmost=1\r\nTopmostByCall=1\r\nTopmostSec=9\r\n[Feld1]\r\nFieldName=KdName\r\n");
+    f.writeIni(
+        "[Settings]\r\nAutoStart=0\r\nRemotePort=" + port +
+        "\r\nTopmost=1\r\nTopmostByCall=1\r\nTopmostSec=9\r\n[Feld1]\r\nFieldName=KdName\r\n");
     f.load();
     QCOMPARE(f.reporter.procedures(), QStringList{"EinlesenParameterAllgemein"});
     QCOMPARE(f.reporter.entries[0].title, QStringLiteral("Fehler: 13"));
@@ -253,7 +256,7 @@ void ClientStartupTest::placementFailureEndsTheLoad()
     QCOMPARE(f.client->model().columnCount(), 0);
     QVERIFY(f.window.calls.isEmpty());
     QTest::qWait(50);
-    QVERIFY(server.peer == nullptr);  // no automatic connect
+    QVERIFY(server.peer == nullptr); // no automatic connect
     // Nothing was read, so nothing of the user's is overwritten at close.
     f.client->Form_Unload({}, f.client->fields().configuredColumns());
     QCOMPARE(ini(f, "Settings", "Topmost"), QStringLiteral("1"));

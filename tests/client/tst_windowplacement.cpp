@@ -1,7 +1,7 @@
 // Window placement per user, and the client window built on it.
+#include "desktop.h"
 #include "frmpeera.h"
 #include "gui/modfenster.h"
-#include "desktop.h"
 #include "ini.h"
 #include "reporter.h"
 
@@ -10,12 +10,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMap>
-#include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QMenu>
+#include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -42,10 +42,26 @@ struct FakeWindow : IPlacedWindow {
     int top() const override { return t; }
     int width() const override { return w; }
     int height() const override { return h; }
-    void setLeft(int v) override { l = v; applied << "Left"; }
-    void setTop(int v) override { t = v; applied << "Top"; }
-    void setWidth(int v) override { w = v; applied << "Width"; }
-    void setHeight(int v) override { h = v; applied << "Height"; }
+    void setLeft(int v) override
+    {
+        l = v;
+        applied << "Left";
+    }
+    void setTop(int v) override
+    {
+        t = v;
+        applied << "Top";
+    }
+    void setWidth(int v) override
+    {
+        w = v;
+        applied << "Width";
+    }
+    void setHeight(int v) override
+    {
+        h = v;
+        applied << "Height";
+    }
 };
 } // namespace
 
@@ -124,7 +140,7 @@ void WindowPlacementTest::closedMaximisedReopensMaximisedAndKeepsTheEarlierGeome
     FakeWindow opening;
     placement.load(opening, 9600, 5400);
     QCOMPARE(opening.state, int(IPlacedWindow::Maximized));
-    QVERIFY(opening.applied.isEmpty());  // position and size untouched
+    QVERIFY(opening.applied.isEmpty()); // position and size untouched
 }
 
 void WindowPlacementTest::closedMinimisedKeepsTheCloseBefore()
@@ -148,7 +164,9 @@ void WindowPlacementTest::closedMinimisedKeepsTheCloseBefore()
 void WindowPlacementTest::valueThatIsNoNumberFailsAfterTheValuesBeforeIt()
 {
     MemoryStore store;
-    store.values = {{"frmPeerAMax", "0"}, {"frmPeerALeft", "600"}, {"frmPeerATop", "oben"},
+    store.values = {{"frmPeerAMax", "0"},
+                    {"frmPeerALeft", "600"},
+                    {"frmPeerATop", "oben"},
                     {"frmPeerAWidth", "9000"}};
     FakeWindow window;
     try {
@@ -211,7 +229,7 @@ void WindowPlacementTest::windowCloseSavesPlacementAndTheDraggedColumnOrder()
     const QString ini = dir.filePath("VorsaCl.INI");
     IniSchreiben("Settings", "AutoStart", ini, "0");
     IniSchreiben("Feld1", "FieldName", ini, "Anrufer");
-    IniSchreiben("Feld1", "ColumnWidth", ini, "100");  // narrower than a header can be
+    IniSchreiben("Feld1", "ColumnWidth", ini, "100"); // narrower than a header can be
     IniSchreiben("Feld2", "FieldName", ini, "Ort");
     IniSchreiben("Feld2", "ColumnWidth", ini, "1500");
     {
@@ -219,15 +237,15 @@ void WindowPlacementTest::windowCloseSavesPlacementAndTheDraggedColumnOrder()
         window.load();
         window.move(200, 100);
         QHeaderView* header = window.listView()->header();
-        QCOMPARE(header->sectionSize(1), 100);  // 1500 twips
-        header->moveSection(header->visualIndex(1), 0);  // "Ort" to the front
-        header->resizeSection(2, 120);                   // "Datum" widened
+        QCOMPARE(header->sectionSize(1), 100);          // 1500 twips
+        header->moveSection(header->visualIndex(1), 0); // "Ort" to the front
+        header->resizeSection(2, 120);                  // "Datum" widened
         window.close();
     }
     QCOMPARE(IniLesen("Feld1", "FieldName", ini, ""), QStringLiteral("Ort"));
     QCOMPARE(IniLesen("Feld1", "ColumnWidth", ini, ""), QStringLiteral("1500"));
     QCOMPARE(IniLesen("Feld2", "FieldName", ini, ""), QStringLiteral("Anrufer"));
-    QCOMPARE(IniLesen("Feld2", "ColumnWidth", ini, ""), QStringLiteral("100"));  // no drift
+    QCOMPARE(IniLesen("Feld2", "ColumnWidth", ini, ""), QStringLiteral("100")); // no drift
     QCOMPARE(IniLesen("Feld3", "FieldName", ini, ""), QStringLiteral("Datum"));
     QCOMPARE(IniLesen("Feld3", "ColumnWidth", ini, ""), QStringLiteral("1800"));
 
@@ -294,7 +312,8 @@ void WindowPlacementTest::doubleClickOnARowStartsTheProgramWithItsValue()
     QTreeView* list = window.listView();
     const QRect cell = list->visualRect(list->model()->index(0, 2));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
-    QCOMPARE(window.findChild<QLineEdit*>("txtOutput")->text(), QStringLiteral("09:14  06.12.26, 0815 4711, 0"));
+    QCOMPARE(window.findChild<QLineEdit*>("txtOutput")->text(),
+             QStringLiteral("09:14  06.12.26, 0815 4711, 0"));
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, cell.center());
     QCOMPARE(desktop.started, (QList<QStringList>{{"/opt/taxi/auftrag", "/0815 4711"}}));
     QVERIFY(reporter.entries.isEmpty());
@@ -303,7 +322,8 @@ void WindowPlacementTest::doubleClickOnARowStartsTheProgramWithItsValue()
 
 void WindowPlacementTest::terminationSignalClosesTheProgramTheOrderlyWay()
 {
-    const QString program = QDir(qEnvironmentVariable("VORSA_BUILD_DIR")).filePath("client/VorsaCl");
+    const QString program =
+        QDir(qEnvironmentVariable("VORSA_BUILD_DIR")).filePath("client/VorsaCl");
     if (!QFileInfo(program).isExecutable())
         QSKIP("VorsaCl is not built");
     QTemporaryDir dir;
@@ -320,16 +340,20 @@ void WindowPlacementTest::terminationSignalClosesTheProgramTheOrderlyWay()
     process.start(program, {"--dir", dir.path()});
     QVERIFY(process.waitForStarted(5000));
     // Up when the start-up has written its defaults.
-    QVERIFY(QTest::qWaitFor([&] { return IniLesen("Settings", "TopmostSec", ini, "") == "3"; }, 10000));
+    QVERIFY(
+        QTest::qWaitFor([&] { return IniLesen("Settings", "TopmostSec", ini, "") == "3"; }, 10000));
     QTest::qWait(300);
     process.terminate();
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 0);
-    QCOMPARE(IniLesen("Settings", "Topmost", ini, ""), QStringLiteral("1"));  // written as 1/0
+    QCOMPARE(IniLesen("Settings", "Topmost", ini, ""), QStringLiteral("1")); // written as 1/0
     QCOMPARE(IniLesen("Feld1", "FieldName", ini, ""), QStringLiteral("Datum"));
     QCOMPARE(IniLesen("Feld3", "FieldName", ini, ""), QStringLiteral("Versuche"));
-    QVERIFY(QDir(home.filePath("config")).entryList(QDir::Files).join(' ').contains("Vorsamelder-CLIENT"));
+    QVERIFY(QDir(home.filePath("config"))
+                .entryList(QDir::Files)
+                .join(' ')
+                .contains("Vorsamelder-CLIENT"));
 }
 
 QTEST_MAIN(WindowPlacementTest)

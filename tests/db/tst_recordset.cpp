@@ -12,9 +12,9 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QUuid>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUuid>
 #include <atomic>
 #include <thread>
 
@@ -680,8 +680,8 @@ private slots:
             QVERIFY(rs.value(QStringLiteral("Nr")).toInt() > 0); // the key the database gave
         }
         {
-            QSqlDatabase qt = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"),
-                                                        QStringLiteral("qtwrites"));
+            QSqlDatabase qt =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("qtwrites"));
             qt.setDatabaseName(m_dir.filePath(QStringLiteral("vorsa.db")));
             QVERIFY(qt.open());
             QSqlQuery insert(qt);
@@ -705,8 +705,7 @@ private slots:
         for (; !stored.eof(); stored.moveNext()) {
             const QString row = stored.value(QStringLiteral("Art")).toString() + u' ' +
                                 stored.value(QStringLiteral("Wert")).toString();
-            (stored.value(QStringLiteral("Weg")).toString() == QLatin1String("qt") ? viaQt
-                                                                                    : direct)
+            (stored.value(QStringLiteral("Weg")).toString() == QLatin1String("qt") ? viaQt : direct)
                 << row;
         }
         QCOMPARE(direct, viaQt);

@@ -46,7 +46,8 @@ private slots:
 
     void sectionsAreReadInOrderAndFixedFieldsAppended()
     {
-        writeIni("[Feld1]\r\nFieldName= Name \r\nColumnName=Kunde\r\nColumnWidth=2000\r\nColumnVisible=0\r\n"
+        writeIni("[Feld1]\r\nFieldName= Name "
+                 "\r\nColumnName=Kunde\r\nColumnWidth=2000\r\nColumnVisible=0\r\n"
                  "[Feld2]\r\nFieldName=Datum\r\nColumnWidth=1200\r\nColumnVisible=\r\n"
                  "[Feld4]\r\nFieldName=NotRead\r\n");
         FieldDefinitions f;
@@ -57,8 +58,8 @@ private slots:
         QCOMPARE(f.at(0).ColumnHeader, QStringLiteral("Kunde"));
         QVERIFY(!f.at(0).ColumnVisible);
         QCOMPARE(f.at(1).FieldName, QStringLiteral("Datum"));
-        QVERIFY(f.at(1).ColumnVisible);  // empty text occurs in every text
-        QCOMPARE(f.at(1).ColumnFormat, QString());  // a configured Datum keeps its own format
+        QVERIFY(f.at(1).ColumnVisible);            // empty text occurs in every text
+        QCOMPARE(f.at(1).ColumnFormat, QString()); // a configured Datum keeps its own format
         QCOMPARE(f.at(2).FieldName, QStringLiteral("Anrufer"));
         QCOMPARE(f.at(3).FieldName, QStringLiteral("Versuche"));
         QVERIFY(!f.find(QStringLiteral("NotRead")));
@@ -66,7 +67,8 @@ private slots:
 
     void nonNumericWidthEndsTheReading()
     {
-        writeIni("[Feld1]\r\nFieldName=A\r\n[Feld2]\r\nFieldName=B\r\nColumnWidth=breit\r\n[Feld3]\r\nFieldName=C\r\n");
+        writeIni("[Feld1]\r\nFieldName=A\r\n[Feld2]\r\nFieldName=B\r\nColumnWidth=breit\r\n[Feld3]"
+                 "\r\nFieldName=C\r\n");
         FieldDefinitions f;
         RecordingReporter r;
         f.EinlesenDatenfelder(ini(), r);
@@ -79,7 +81,8 @@ private slots:
 
     void duplicateNameIsReportedAndOverwritesTheFirst()
     {
-        writeIni("[Feld1]\r\nFieldName=Name\r\nColumnName=Erst\r\n[Feld2]\r\nFieldName=NAME\r\nColumnName=Zweit\r\n"
+        writeIni("[Feld1]\r\nFieldName=Name\r\nColumnName=Erst\r\n[Feld2]\r\nFieldName="
+                 "NAME\r\nColumnName=Zweit\r\n"
                  "[Feld3]\r\nFieldName=datum\r\n");
         FieldDefinitions f;
         RecordingReporter r;
@@ -88,16 +91,17 @@ private slots:
         QCOMPARE(r.procedures(), QStringList{QStringLiteral("ClassDatenInstanzieren")});
         QCOMPARE(r.entries[0].title, QStringLiteral("Fehler: 457"));
         QCOMPARE(f.find(QStringLiteral("name"))->ColumnHeader, QStringLiteral("Zweit"));
-        QCOMPARE(f.size(), 4);  // Name, datum, Anrufer, Versuche
+        QCOMPARE(f.size(), 4); // Name, datum, Anrufer, Versuche
         QCOMPARE(f.find(QStringLiteral("Datum"))->FieldName, QStringLiteral("datum"));
     }
 
     void writeBackFollowsDisplayPositionThenHiddenFields()
     {
-        writeIni("; Kommentar bleibt\r\n[Feld1]\r\nFieldName=Datum\r\nColumnFormat=hh:mm\r\n"
-                 "[Feld2]\r\nFieldName=Geheim\r\nColumnVisible=0\r\nColumnName=G\r\nColumnWidth=50\r\n"
-                 "[Feld3]\r\nFieldName=Anrufer\r\n[Feld4]\r\nFieldName=Versuche\r\n"
-                 "[Feld9]\r\nFieldName=Alt\r\n");
+        writeIni(
+            "; Kommentar bleibt\r\n[Feld1]\r\nFieldName=Datum\r\nColumnFormat=hh:mm\r\n"
+            "[Feld2]\r\nFieldName=Geheim\r\nColumnVisible=0\r\nColumnName=G\r\nColumnWidth=50\r\n"
+            "[Feld3]\r\nFieldName=Anrufer\r\n[Feld4]\r\nFieldName=Versuche\r\n"
+            "[Feld9]\r\nFieldName=Alt\r\n");
         FieldDefinitions f;
         RecordingReporter r;
         f.EinlesenDatenfelder(ini(), r);
@@ -109,7 +113,8 @@ private slots:
         };
         f.writeBack(ini(), columns);
         auto v = [&](int n, const char* key) {
-            return IniLesen(QStringLiteral("Feld%1").arg(n), QString::fromLatin1(key), ini(), QStringLiteral("?"));
+            return IniLesen(QStringLiteral("Feld%1").arg(n), QString::fromLatin1(key), ini(),
+                            QStringLiteral("?"));
         };
         QCOMPARE(v(1, "FieldName"), QStringLiteral("Versuche"));
         QCOMPARE(v(2, "FieldName"), QStringLiteral("Datum"));
@@ -121,7 +126,7 @@ private slots:
         QCOMPARE(v(4, "ColumnName"), QStringLiteral("G"));
         QCOMPARE(v(4, "ColumnWidth"), QStringLiteral("50"));
         QCOMPARE(v(4, "ColumnVisible"), QStringLiteral("0"));
-        QCOMPARE(v(9, "FieldName"), QStringLiteral("Alt"));  // higher sections stay
+        QCOMPARE(v(9, "FieldName"), QStringLiteral("Alt")); // higher sections stay
         QFile file(ini());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.readAll().startsWith("; Kommentar bleibt\r\n"));
@@ -140,7 +145,7 @@ private slots:
                           {QStringLiteral("Name"), QStringLiteral("Name"), 100}});
         f.find(QStringLiteral("Hidden"))->FieldValue = QStringLiteral("geheim");
         a.FieldValue = QStringLiteral("0521");
-        n.FieldValue = QVariant();  // a database null shows as empty text
+        n.FieldValue = QVariant(); // a database null shows as empty text
         ListView1DatenAdd(model, f, 7, 5);
         a.FieldValue = QStringLiteral("0522");
         n.FieldValue = QStringLiteral("Meier");
@@ -148,9 +153,10 @@ private slots:
         QCOMPARE(model.rowCount(), 2);
         QCOMPARE(model.rowCells(0), (QStringList{QStringLiteral("0522"), QStringLiteral("Meier")}));
         QCOMPARE(model.rowCells(1), (QStringList{QStringLiteral("0521"), QString()}));
-        QCOMPARE(model.rowIcon(0), 0);  // below 0 shows no icon
-        QCOMPARE(model.rowIcon(1), 5);  // above the icon count shows the last icon
-        QCOMPARE(model.data(model.index(0, 1), Qt::ToolTipRole).toString(), QStringLiteral("Meier"));
+        QCOMPARE(model.rowIcon(0), 0); // below 0 shows no icon
+        QCOMPARE(model.rowIcon(1), 5); // above the icon count shows the last icon
+        QCOMPARE(model.data(model.index(0, 1), Qt::ToolTipRole).toString(),
+                 QStringLiteral("Meier"));
     }
 
     void bulkLoadSignalsOnceAndKeepsOrder()
@@ -176,11 +182,13 @@ private slots:
         f.ClassDatenInstanzieren(QStringLiteral("Datum")).FieldValue =
             QDateTime(QDate(2026, 12, 6), QTime(9, 14, 5));
         f.ClassDatenInstanzieren(QStringLiteral("Anrufer")).FieldValue = QStringLiteral("A=B;C");
-        f.ClassDatenInstanzieren(QStringLiteral("Info")).FieldValue = QStringLiteral("Zeile1\r\nZeile2");
+        f.ClassDatenInstanzieren(QStringLiteral("Info")).FieldValue =
+            QStringLiteral("Zeile1\r\nZeile2");
         f.ClassDatenInstanzieren(QStringLiteral("Leer")).FieldValue = QVariant();
         f.ClassDatenInstanzieren(QStringLiteral("Versuche")).FieldValue = 0;
         QCOMPARE(composeNotification(1, f),
-                 QStringLiteral("Icon=1;Datum=06.12.2026 09:14:05;Anrufer=A B C;Info=Zeile1  Zeile2;Leer=;Versuche=0"));
+                 QStringLiteral("Icon=1;Datum=06.12.2026 09:14:05;Anrufer=A B C;Info=Zeile1  "
+                                "Zeile2;Leer=;Versuche=0"));
         f.find(QStringLiteral("Datum"))->FieldValue = QDateTime(QDate(2026, 12, 6), QTime(0, 0));
         QVERIFY(composeNotification(3, f).startsWith(QStringLiteral("Icon=3;Datum=06.12.2026;")));
     }
@@ -190,13 +198,19 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("filter");
         QTest::addColumn<bool>("selected");
-        QTest::newRow("all") << "Icon=1;Datum=05.12.2026 10:00:00" << "" << true;
-        QTest::newRow("same day") << "Icon=1;Datum=06.12.2026 10:00:00" << "06.12.2026" << true;
-        QTest::newRow("other day") << "Icon=1;Datum=05.12.2026 10:00:00" << "06.12.2026" << false;
-        QTest::newRow("upper case key") << "Icon=1;DATUM=06.12.2026 10:00:00" << "06.12.2026" << true;
+        QTest::newRow("all") << "Icon=1;Datum=05.12.2026 10:00:00"
+                             << "" << true;
+        QTest::newRow("same day") << "Icon=1;Datum=06.12.2026 10:00:00"
+                                  << "06.12.2026" << true;
+        QTest::newRow("other day") << "Icon=1;Datum=05.12.2026 10:00:00"
+                                   << "06.12.2026" << false;
+        QTest::newRow("upper case key") << "Icon=1;DATUM=06.12.2026 10:00:00"
+                                        << "06.12.2026" << true;
         // Without "datum=" the ten characters from the sixth are compared.
-        QTest::newRow("no datum") << "Icon=06.12.2026" << "06.12.2026" << true;
-        QTest::newRow("no datum, other") << "Icon=1;Name=x" << "06.12.2026" << false;
+        QTest::newRow("no datum") << "Icon=06.12.2026"
+                                  << "06.12.2026" << true;
+        QTest::newRow("no datum, other") << "Icon=1;Name=x"
+                                         << "06.12.2026" << false;
     }
     void journalDateSelection()
     {

@@ -51,16 +51,15 @@ QString SipServerFixture::start(int clientCount, const QStringList& extraSetting
         db::Connection con;
         con.open(QStringLiteral("File Name=") + dir.filePath(QStringLiteral("udlVorsa.UDL")));
         db::applySchema(con, {QStringLiteral("TTelefonNr")});
-        con.execute(QStringLiteral("INSERT INTO TTelefonNr (Name2, \"Straße\", Ort, TelefonNr) "
-                                   "VALUES ('Müller', 'Hauptstraße 1', 'Bielefeld', '05211234567')"));
+        con.execute(
+            QStringLiteral("INSERT INTO TTelefonNr (Name2, \"Straße\", Ort, TelefonNr) "
+                           "VALUES ('Müller', 'Hauptstraße 1', 'Bielefeld', '05211234567')"));
     } catch (const VbError& e) {
         return e.description();
     }
     sipPort = SippPeer::freePort(QHostAddress::LocalHost);
     clientPort = freeTcpPort();
-    QStringList ini{"[Settings]",
-                    "Line=SIP",
-                    "EigeneVorwahl=0521",
+    QStringList ini{"[Settings]", "Line=SIP", "EigeneVorwahl=0521",
                     "LocalPort=" + QString::number(clientPort),
                     "LogFile=" + dir.filePath(QStringLiteral("VorsaSvr.log"))};
     ini << extraSettings;

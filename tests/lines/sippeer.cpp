@@ -3,10 +3,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QStandardPaths>
-#include <QTest>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QTcpServer>
+#include <QTest>
 #include <QUdpSocket>
 
 QString SippPeer::program()

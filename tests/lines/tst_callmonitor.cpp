@@ -93,18 +93,36 @@ void TestCallMonitor::parsesEventLines_data()
     QTest::addColumn<int>("seconds");
     using T = CallMonitorEvent::Type;
     QTest::newRow("ring") << QByteArray("07.12.26 12:01:02;RING;0;0521123456;5551234;SIP0;\r\n")
-                          << int(T::Ring) << 0 << "0521123456" << "5551234" << "" << "" << 0;
+                          << int(T::Ring) << 0 << "0521123456"
+                          << "5551234"
+                          << ""
+                          << "" << 0;
     QTest::newRow("ring hidden") << QByteArray("07.12.26 12:01:02;RING;1;;5551234;ISDN;\n")
-                                 << int(T::Ring) << 1 << "" << "5551234" << "" << "" << 0;
+                                 << int(T::Ring) << 1 << ""
+                                 << "5551234"
+                                 << ""
+                                 << "" << 0;
     QTest::newRow("ring extra fields")
         << QByteArray("07.12.26 12:01:02;RING;2;0301234;5551234;SIP1;;x;\n") << int(T::Ring) << 2
-        << "0301234" << "5551234" << "" << "" << 0;
+        << "0301234"
+        << "5551234"
+        << ""
+        << "" << 0;
     QTest::newRow("call") << QByteArray("07.12.26 12:01:02;CALL;3;10;5551234;0301234;SIP0;\n")
-                          << int(T::Call) << 3 << "5551234" << "0301234" << "10" << "" << 0;
+                          << int(T::Call) << 3 << "5551234"
+                          << "0301234"
+                          << "10"
+                          << "" << 0;
     QTest::newRow("connect") << QByteArray("07.12.26 12:01:09;CONNECT;0;4;0521123456;\n")
-                             << int(T::Connect) << 0 << "" << "" << "4" << "0521123456" << 0;
+                             << int(T::Connect) << 0 << ""
+                             << ""
+                             << "4"
+                             << "0521123456" << 0;
     QTest::newRow("disconnect") << QByteArray("07.12.26 12:03:09;DISCONNECT;0;120;\n")
-                                << int(T::Disconnect) << 0 << "" << "" << "" << "" << 120;
+                                << int(T::Disconnect) << 0 << ""
+                                << ""
+                                << ""
+                                << "" << 120;
 }
 
 void TestCallMonitor::parsesEventLines()
@@ -152,9 +170,9 @@ void TestCallMonitor::rejectsMalformedLines()
 void TestCallMonitor::eventLinesSurviveARoundTrip()
 {
     for (const QByteArray& line : {QByteArray("07.12.26 12:01:02;RING;0;0521123456;5551234;SIP0;"),
-                                  QByteArray("07.12.26 12:01:02;CALL;3;10;5551234;0301234;SIP0;"),
-                                  QByteArray("07.12.26 12:01:09;CONNECT;0;4;0521123456;"),
-                                  QByteArray("07.12.26 12:03:09;DISCONNECT;0;120;")}) {
+                                   QByteArray("07.12.26 12:01:02;CALL;3;10;5551234;0301234;SIP0;"),
+                                   QByteArray("07.12.26 12:01:09;CONNECT;0;4;0521123456;"),
+                                   QByteArray("07.12.26 12:03:09;DISCONNECT;0;120;")}) {
         const CallMonitorEvent e = CallMonitorEvent::parse(line);
         QCOMPARE(e.toLine(), line);
     }

@@ -56,19 +56,27 @@ void TestCapiMessage::decodesCallingNumber_data()
     QTest::addColumn<QString>("number");
     QTest::addColumn<int>("presentation");
     // Octet 3: type of number in bits 7..5; octet 3a: presentation in bits 7..6.
-    QTest::newRow("international") << bytes({0x11, 0x80}) + "4930123456" << "004930123456" << 0;
-    QTest::newRow("national") << bytes({0x21, 0x80}) + "521123456" << "0521123456" << 0;
-    QTest::newRow("subscriber") << bytes({0x41, 0x80}) + "123456" << "123456" << 0;
-    QTest::newRow("unknown") << bytes({0x01, 0x80}) + "0521123456" << "0521123456" << 0;
-    QTest::newRow("network specific") << bytes({0x31, 0x80}) + "112" << "112" << 0;
-    QTest::newRow("restricted") << bytes({0x21, 0xa0}) + "521123456" << "(hidden)" << 1;
+    QTest::newRow("international") << bytes({0x11, 0x80}) + "4930123456"
+                                   << "004930123456" << 0;
+    QTest::newRow("national") << bytes({0x21, 0x80}) + "521123456"
+                              << "0521123456" << 0;
+    QTest::newRow("subscriber") << bytes({0x41, 0x80}) + "123456"
+                                << "123456" << 0;
+    QTest::newRow("unknown") << bytes({0x01, 0x80}) + "0521123456"
+                             << "0521123456" << 0;
+    QTest::newRow("network specific") << bytes({0x31, 0x80}) + "112"
+                                      << "112" << 0;
+    QTest::newRow("restricted") << bytes({0x21, 0xa0}) + "521123456"
+                                << "(hidden)" << 1;
     QTest::newRow("restricted user screened") << bytes({0x21, 0xa3}) + "521123456"
                                               << "(hidden)" << 1;
     QTest::newRow("not available") << bytes({0x01, 0xc0}) << "(hidden)" << 2;
-    QTest::newRow("no presentation octet") << bytes({0xa1}) + "521123456" << "0521123456" << 0;
+    QTest::newRow("no presentation octet") << bytes({0xa1}) + "521123456"
+                                           << "0521123456" << 0;
     QTest::newRow("empty digits") << bytes({0x21, 0x80}) << "(hidden)" << 0;
     QTest::newRow("empty structure") << QByteArray() << "(hidden)" << 0;
-    QTest::newRow("non-digits dropped") << bytes({0x21, 0x80}) + "52#1\x01" << "0521" << 0;
+    QTest::newRow("non-digits dropped") << bytes({0x21, 0x80}) + "52#1\x01"
+                                        << "0521" << 0;
 }
 
 void TestCapiMessage::decodesCallingNumber()

@@ -42,7 +42,8 @@ void TestSipLine::initTestCase()
         QSKIP("sipp (Debian package sip-tester) is not installed: the SIP line is not tested");
     QVERIFY(m_dir.isValid());
     // The program's own event loop is what the agent plugs into.
-    qInfo() << "event dispatcher:" << QAbstractEventDispatcher::instance()->metaObject()->className();
+    qInfo() << "event dispatcher:"
+            << QAbstractEventDispatcher::instance()->metaObject()->className();
 }
 
 void TestSipLine::ringingInviteIsReportedAndCancelled_data()
@@ -56,25 +57,31 @@ void TestSipLine::ringingInviteIsReportedAndCancelled_data()
     QTest::newRow("from national") << "5551234" << anna << QStringList{} << "5551234"
                                    << "0521123456";
     QTest::newRow("from +49 and called +49")
-        << "+495215551234" << "<sip:+49301234567@127.0.0.1;user=phone>" << QStringList{}
-        << "05215551234" << "0301234567";
+        << "+495215551234"
+        << "<sip:+49301234567@127.0.0.1;user=phone>" << QStringList{} << "05215551234"
+        << "0301234567";
     QTest::newRow("from 0049 with separators and cpc")
-        << "5551234" << "<sip:0049-(0)521-12-34;cpc=ordinary@127.0.0.1;user=phone>"
-        << QStringList{} << "5551234" << "05211234";
+        << "5551234"
+        << "<sip:0049-(0)521-12-34;cpc=ordinary@127.0.0.1;user=phone>" << QStringList{} << "5551234"
+        << "05211234";
     QTest::newRow("pai sip") << "5551234" << anna
                              << QStringList{"P-Asserted-Identity: <sip:+4940123456@127.0.0.1>"}
-                             << "5551234" << "040123456";
+                             << "5551234"
+                             << "040123456";
     QTest::newRow("pai tel") << "5551234" << anna
                              << QStringList{"P-Asserted-Identity: <tel:+44-20-7946-0958>"}
-                             << "5551234" << "00442079460958";
+                             << "5551234"
+                             << "00442079460958";
     QTest::newRow("remote-party-id")
         << "5551234" << anna
         << QStringList{"Remote-Party-ID: <sip:0891234@127.0.0.1>;party=calling;screen=yes"}
-        << "5551234" << "0891234";
+        << "5551234"
+        << "0891234";
     QTest::newRow("anonymous with privacy id")
-        << "5551234" << "\"Anonymous\" <sip:anonymous@anonymous.invalid>"
-        << QStringList{"P-Asserted-Identity: <sip:+49521999@127.0.0.1>", "Privacy: id"}
-        << "5551234" << "(hidden)";
+        << "5551234"
+        << "\"Anonymous\" <sip:anonymous@anonymous.invalid>"
+        << QStringList{"P-Asserted-Identity: <sip:+49521999@127.0.0.1>", "Privacy: id"} << "5551234"
+        << "(hidden)";
 }
 
 void TestSipLine::ringingInviteIsReportedAndCancelled()
@@ -116,9 +123,9 @@ void TestSipLine::manyCallsAtOnceAllRingAndEnd()
     SippPeer sipp(m_dir.path());
     SippPeer::Call call;
     call.pauseMs = 1000;
-    QVERIFY(sipp.start(call, QStringLiteral("127.0.0.1:%1").arg(port),
-                       {QStringLiteral("-m"), QStringLiteral("50"), QStringLiteral("-r"),
-                        QStringLiteral("100")}));
+    QVERIFY(sipp.start(
+        call, QStringLiteral("127.0.0.1:%1").arg(port),
+        {QStringLiteral("-m"), QStringLiteral("50"), QStringLiteral("-r"), QStringLiteral("100")}));
     QVERIFY2(sipp.finish(), qPrintable(sipp.output()));
     QCOMPARE(calls.size(), 50);
     QTRY_COMPARE(line.ringingCalls(), 0);
@@ -130,7 +137,8 @@ void TestSipLine::inviteFromAnotherAddressThanTheRegistrarIsRefused()
     const quint16 port = SippPeer::freePort(QHostAddress::LocalHost);
     auto settings = listenOn(port);
     settings.listen = QStringLiteral("0.0.0.0:%1").arg(port);
-    settings.registrar = QStringLiteral("sip:127.0.0.2:%1").arg(SippPeer::freePort(QHostAddress("127.0.0.2")));
+    settings.registrar =
+        QStringLiteral("sip:127.0.0.2:%1").arg(SippPeer::freePort(QHostAddress("127.0.0.2")));
     settings.user = QStringLiteral("vorsa");
     SipLine line(settings, nullptr);
     QSignalSpy calls(&line, &IPhoneLine::IncomingCall);

@@ -24,30 +24,53 @@ void TestSipNumbers::nationalForm_data()
 {
     QTest::addColumn<QString>("raw");
     QTest::addColumn<QString>("national");
-    QTest::newRow("plus own country") << "+49521123456" << "0521123456";
-    QTest::newRow("00 own country") << "0049521123456" << "0521123456";
-    QTest::newRow("plus own with (0)") << "+49 (0)521 12 34-56" << "0521123456";
-    QTest::newRow("00 own with 0") << "0049 0521 123456" << "0521123456";
-    QTest::newRow("national") << "0521123456" << "0521123456";
-    QTest::newRow("national separators") << "(0521) 12 34 / 56" << "0521123456";
-    QTest::newRow("dots and dashes") << "0521.123-456" << "0521123456";
-    QTest::newRow("user parameters cut") << "+49521123456;cpc=ordinary" << "0521123456";
-    QTest::newRow("other country plus") << "+44 20 7946 0958" << "00442079460958";
-    QTest::newRow("other country 00") << "0043 1 234567" << "00431234567";
-    QTest::newRow("other country (0)") << "+44 (0)20 7946 0958" << "00442079460958";
-    QTest::newRow("00 own with 00") << "0049 00 521 123456" << "0521123456";
-    QTest::newRow("own code twice") << "0049004952112345521123456" << "04952112345521123456";
-    QTest::newRow("bracketed 00") << "(00)49 521 123456" << "0521123456";
-    QTest::newRow("country code prefix only") << "+4" << "004";
-    QTest::newRow("own code alone") << "+49" << "";
-    QTest::newRow("internal extension") << "21" << "21";
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("only separators") << " - / " << "";
-    QTest::newRow("name") << "alice" << "";
-    QTest::newRow("digits and letters") << "0521abc" << "";
-    QTest::newRow("plus in the middle") << "0521+49" << "";
+    QTest::newRow("plus own country") << "+49521123456"
+                                      << "0521123456";
+    QTest::newRow("00 own country") << "0049521123456"
+                                    << "0521123456";
+    QTest::newRow("plus own with (0)") << "+49 (0)521 12 34-56"
+                                       << "0521123456";
+    QTest::newRow("00 own with 0") << "0049 0521 123456"
+                                   << "0521123456";
+    QTest::newRow("national") << "0521123456"
+                              << "0521123456";
+    QTest::newRow("national separators") << "(0521) 12 34 / 56"
+                                         << "0521123456";
+    QTest::newRow("dots and dashes") << "0521.123-456"
+                                     << "0521123456";
+    QTest::newRow("user parameters cut") << "+49521123456;cpc=ordinary"
+                                         << "0521123456";
+    QTest::newRow("other country plus") << "+44 20 7946 0958"
+                                        << "00442079460958";
+    QTest::newRow("other country 00") << "0043 1 234567"
+                                      << "00431234567";
+    QTest::newRow("other country (0)") << "+44 (0)20 7946 0958"
+                                       << "00442079460958";
+    QTest::newRow("00 own with 00") << "0049 00 521 123456"
+                                    << "0521123456";
+    QTest::newRow("own code twice") << "0049004952112345521123456"
+                                    << "04952112345521123456";
+    QTest::newRow("bracketed 00") << "(00)49 521 123456"
+                                  << "0521123456";
+    QTest::newRow("country code prefix only") << "+4"
+                                              << "004";
+    QTest::newRow("own code alone") << "+49"
+                                    << "";
+    QTest::newRow("internal extension") << "21"
+                                        << "21";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("only separators") << " - / "
+                                     << "";
+    QTest::newRow("name") << "alice"
+                          << "";
+    QTest::newRow("digits and letters") << "0521abc"
+                                        << "";
+    QTest::newRow("plus in the middle") << "0521+49"
+                                        << "";
     QTest::newRow("too long") << QString(40, u'1') << "";
-    QTest::newRow("star code") << "*31#" << "";
+    QTest::newRow("star code") << "*31#"
+                               << "";
 }
 
 void TestSipNumbers::nationalForm()
@@ -87,8 +110,8 @@ void TestSipNumbers::callingNumber_data()
     const QStringList none;
     QTest::newRow("from only") << "\"Anna\" <sip:0521123456@pbx.local>;tag=1" << none << none
                                << none << "0521123456";
-    QTest::newRow("from bare uri") << "sip:+49521123456@pbx.local;tag=1" << none << none << none
-                                   << "0521123456";
+    QTest::newRow("from bare uri")
+        << "sip:+49521123456@pbx.local;tag=1" << none << none << none << "0521123456";
     QTest::newRow("from with cpc") << "<sip:+49521123456;cpc=ordinary@pbx.local;user=phone>;tag=1"
                                    << none << none << none << "0521123456";
     QTest::newRow("pai wins over from")
@@ -115,25 +138,24 @@ void TestSipNumbers::callingNumber_data()
     QTest::newRow("privacy id") << "<sip:0521999@pbx.local>;tag=1"
                                 << QStringList{"<sip:+49521123456@carrier.de>"} << none
                                 << QStringList{"id"} << "(hidden)";
-    QTest::newRow("privacy user;header")
-        << "<sip:0521999@pbx.local>;tag=1" << none << none << QStringList{"user; header"}
-        << "(hidden)";
+    QTest::newRow("privacy user;header") << "<sip:0521999@pbx.local>;tag=1" << none << none
+                                         << QStringList{"user; header"} << "(hidden)";
     QTest::newRow("privacy none") << "<sip:0521999@pbx.local>;tag=1" << none << none
                                   << QStringList{"none"} << "0521999";
-    QTest::newRow("anonymous user") << "\"Anonymous\" <sip:anonymous@pbx.local>;tag=1" << none
-                                    << none << none << "(hidden)";
-    QTest::newRow("anonymous host") << "<sip:0521999@anonymous.invalid>;tag=1" << none << none
-                                    << none << "(hidden)";
-    QTest::newRow("anonymous pai") << "<sip:0521999@pbx.local>;tag=1"
-                                   << QStringList{"<sip:anonymous@anonymous.invalid>"} << none
-                                   << none << "(hidden)";
-    QTest::newRow("no number left") << "<sip:alice@pbx.local>;tag=1" << none << none << none
-                                    << "(hidden)";
+    QTest::newRow("anonymous user")
+        << "\"Anonymous\" <sip:anonymous@pbx.local>;tag=1" << none << none << none << "(hidden)";
+    QTest::newRow("anonymous host")
+        << "<sip:0521999@anonymous.invalid>;tag=1" << none << none << none << "(hidden)";
+    QTest::newRow("anonymous pai")
+        << "<sip:0521999@pbx.local>;tag=1" << QStringList{"<sip:anonymous@anonymous.invalid>"}
+        << none << none << "(hidden)";
+    QTest::newRow("no number left")
+        << "<sip:alice@pbx.local>;tag=1" << none << none << none << "(hidden)";
     QTest::newRow("empty from") << "" << none << none << none << "(hidden)";
     QTest::newRow("escaped plus") << "<sip:%2B49521123456@pbx.local>" << none << none << none
                                   << "0521123456";
-    QTest::newRow("quoted name with <") << "\"a <b>, c\" <sip:0521123@h>;tag=x" << none << none
-                                        << none << "0521123";
+    QTest::newRow("quoted name with <")
+        << "\"a <b>, c\" <sip:0521123@h>;tag=x" << none << none << none << "0521123";
 }
 
 void TestSipNumbers::callingNumber()
@@ -157,16 +179,26 @@ void TestSipNumbers::calledNumber_data()
     QTest::addColumn<QString>("to");
     QTest::addColumn<QString>("account");
     QTest::addColumn<QString>("called");
-    QTest::newRow("request uri") << "sip:+495215551234@10.0.0.2:5060" << "<sip:5551234@pbx>" << ""
+    QTest::newRow("request uri") << "sip:+495215551234@10.0.0.2:5060"
+                                 << "<sip:5551234@pbx>"
+                                 << ""
                                  << "05215551234";
-    QTest::newRow("request uri names account")
-        << "sip:vorsa@10.0.0.2:5060" << "<sip:+495215551234@carrier.de>" << "vorsa"
-        << "05215551234";
-    QTest::newRow("numeric account") << "sip:4711@10.0.0.2" << "<sip:05215551234@carrier.de>"
-                                     << "4711" << "05215551234";
-    QTest::newRow("no user in request uri") << "sip:10.0.0.2" << "<sip:5551234@pbx>" << ""
+    QTest::newRow("request uri names account") << "sip:vorsa@10.0.0.2:5060"
+                                               << "<sip:+495215551234@carrier.de>"
+                                               << "vorsa"
+                                               << "05215551234";
+    QTest::newRow("numeric account") << "sip:4711@10.0.0.2"
+                                     << "<sip:05215551234@carrier.de>"
+                                     << "4711"
+                                     << "05215551234";
+    QTest::newRow("no user in request uri") << "sip:10.0.0.2"
+                                            << "<sip:5551234@pbx>"
+                                            << ""
                                             << "5551234";
-    QTest::newRow("nothing") << "sip:10.0.0.2" << "<sip:10.0.0.2>" << "" << "";
+    QTest::newRow("nothing") << "sip:10.0.0.2"
+                             << "<sip:10.0.0.2>"
+                             << ""
+                             << "";
 }
 
 void TestSipNumbers::calledNumber()
@@ -209,16 +241,34 @@ void TestSipNumbers::addressParsing_data()
     QTest::addColumn<QString>("scheme");
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("host");
-    QTest::newRow("name-addr") << "\"A\" <sip:0521@Example.COM:5060;transport=udp>;tag=9" << "sip"
-                               << "0521" << "example.com";
-    QTest::newRow("sips") << "<sips:0521@h>" << "sips" << "0521" << "h";
-    QTest::newRow("password dropped") << "<sip:0521:secret@h>" << "sip" << "0521" << "h";
-    QTest::newRow("ipv6 host") << "<sip:0521@[2001:db8::1]:5060>" << "sip" << "0521"
+    QTest::newRow("name-addr") << "\"A\" <sip:0521@Example.COM:5060;transport=udp>;tag=9"
+                               << "sip"
+                               << "0521"
+                               << "example.com";
+    QTest::newRow("sips") << "<sips:0521@h>"
+                          << "sips"
+                          << "0521"
+                          << "h";
+    QTest::newRow("password dropped") << "<sip:0521:secret@h>"
+                                      << "sip"
+                                      << "0521"
+                                      << "h";
+    QTest::newRow("ipv6 host") << "<sip:0521@[2001:db8::1]:5060>"
+                               << "sip"
+                               << "0521"
                                << "[2001:db8::1]";
-    QTest::newRow("tel") << "<tel:+49-521-1234;phone-context=x>" << "tel"
-                         << "+49-521-1234;phone-context=x" << "";
-    QTest::newRow("unknown scheme") << "<mailto:a@b>" << "" << "" << "";
-    QTest::newRow("unclosed bracket") << "<sip:0521@h" << "" << "" << "";
+    QTest::newRow("tel") << "<tel:+49-521-1234;phone-context=x>"
+                         << "tel"
+                         << "+49-521-1234;phone-context=x"
+                         << "";
+    QTest::newRow("unknown scheme") << "<mailto:a@b>"
+                                    << ""
+                                    << ""
+                                    << "";
+    QTest::newRow("unclosed bracket") << "<sip:0521@h"
+                                      << ""
+                                      << ""
+                                      << "";
 }
 
 void TestSipNumbers::addressParsing()

@@ -18,9 +18,9 @@ class Registrar {
 public:
     static QString program()
     {
-        return QStandardPaths::findExecutable(QStringLiteral("kamailio"),
-                                              {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin"),
-                                               QStringLiteral("/usr/local/sbin")});
+        return QStandardPaths::findExecutable(
+            QStringLiteral("kamailio"), {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin"),
+                                         QStringLiteral("/usr/local/sbin")});
     }
 
     bool start(const QString& dir, const QString& user, const QString& password)
@@ -155,7 +155,8 @@ void TestSipRegistration::wrongPasswordIsShownInTheStatusText()
     QVERIFY(status.size() >= 1);
     QVERIFY(!line.isRegistered());
     QVERIFY(!line.startCAPI());
-    QVERIFY2(line.capiRelease().contains(QStringLiteral("Passwort")), qPrintable(line.capiRelease()));
+    QVERIFY2(line.capiRelease().contains(QStringLiteral("Passwort")),
+             qPrintable(line.capiRelease()));
     QCOMPARE(reporter.procedures(), QStringList{"SIP"});
     // It does not hammer the registrar: the stack gave up after the second challenge.
     QTest::qWait(500);

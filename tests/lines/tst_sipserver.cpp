@@ -16,7 +16,8 @@ void TestSipServer::sipCallReachesTheClientsIdentified()
 {
     if (SippPeer::program().isEmpty())
         QSKIP("sipp (Debian package sip-tester) is not installed");
-    if (!QFile::exists(qEnvironmentVariable("VORSA_BUILD_DIR") + QStringLiteral("/server/VorsaSrv")))
+    if (!QFile::exists(qEnvironmentVariable("VORSA_BUILD_DIR") +
+                       QStringLiteral("/server/VorsaSrv")))
         QSKIP("VorsaSrv is not built");
     SipServerFixture fixture;
     const QString problem = fixture.start(2);
@@ -35,7 +36,8 @@ void TestSipServer::sipCallReachesTheClientsIdentified()
                              10000);
     const QString line = QString::fromLatin1(received[0]);
     QVERIFY2(line.startsWith(QStringLiteral("Icon=1;Datum=")), received[0].constData());
-    QVERIFY2(line.contains(QStringLiteral(";Anrufer=05211234567;Name=M\u00fcller;Ort=Bielefeld;Nr=05211234567;")),
+    QVERIFY2(line.contains(QStringLiteral(
+                 ";Anrufer=05211234567;Name=M\u00fcller;Ort=Bielefeld;Nr=05211234567;")),
              received[0].constData());
     QCOMPARE(received[1], received[0]);
     QVERIFY2(sipp.finish(), qPrintable(sipp.output()));

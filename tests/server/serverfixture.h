@@ -35,7 +35,10 @@ public:
     QString cardMaker() const override { return QStringLiteral("Test"); }
     QString serialNumber() const override { return QStringLiteral("42"); }
     int dtmfSupport(qint16) override { return 1; }
-    void ring(const QString& called, const QString& calling) { emit IncomingCall(called, calling, QString()); }
+    void ring(const QString& called, const QString& calling)
+    {
+        emit IncomingCall(called, calling, QString());
+    }
 };
 
 inline quint16 freePort()
@@ -51,7 +54,7 @@ struct ServerFixture {
     RecordingDesktop desktop;
     FileIconList icons;
     QDateTime now = QDateTime(QDate(2026, 12, 6), QTime(9, 14, 5));
-    ScriptedLine* line = nullptr;  // owned by the core
+    ScriptedLine* line = nullptr; // owned by the core
     std::unique_ptr<ServerCore> core;
 
     QString ini() const { return dir.filePath(QStringLiteral("VorsaSrv.INI")); }

@@ -25,21 +25,25 @@ class TestCallPath : public QObject {
             db.setDatabaseName(f.dir.filePath(QStringLiteral("calls.db")));
             QVERIFY(db.open());
             QSqlQuery q(db);
-            QVERIFY(q.exec(QStringLiteral("CREATE TABLE Kunden (Nr TEXT, Name TEXT, Art INTEGER)")));
-            QVERIFY(q.exec(QStringLiteral("INSERT INTO Kunden VALUES ('0521111', 'Meier', 2), "
-                                          "('0521222', 'Hansa', 0), ('0521222', 'Hansa Filiale', 1), "
-                                          "('0987655', 'Vorort', NULL)")));
+            QVERIFY(
+                q.exec(QStringLiteral("CREATE TABLE Kunden (Nr TEXT, Name TEXT, Art INTEGER)")));
+            QVERIFY(
+                q.exec(QStringLiteral("INSERT INTO Kunden VALUES ('0521111', 'Meier', 2), "
+                                      "('0521222', 'Hansa', 0), ('0521222', 'Hansa Filiale', 1), "
+                                      "('0987655', 'Vorort', NULL)")));
             db.close();
         }
         QSqlDatabase::removeDatabase(QStringLiteral("prep"));
-        f.set("Table", "SQL1.1", query.isEmpty() ? QStringLiteral("SELECT Name, Art FROM Kunden") : query);
+        f.set("Table", "SQL1.1",
+              query.isEmpty() ? QStringLiteral("SELECT Name, Art FROM Kunden") : query);
         if (query.isEmpty())
             f.set("Table", "SQL1.2", QStringLiteral("WHERE Nr LIKE '/*CallingNr*/'"));
         f.set("Table", "Name", QStringLiteral("Kunden"));
         f.set("Settings", "EigeneVorwahl", QStringLiteral("0987"));
         for (int i = 1; i <= 5; ++i) {
             static const char* names[] = {"Datum", "Anrufer", "Name", "Art", "Versuche"};
-            f.set(qPrintable(QStringLiteral("Feld%1").arg(i)), "FieldName", QString::fromLatin1(names[i - 1]));
+            f.set(qPrintable(QStringLiteral("Feld%1").arg(i)), "FieldName",
+                  QString::fromLatin1(names[i - 1]));
         }
     }
 
@@ -53,10 +57,12 @@ private slots:
         f.line->ring(QStringLiteral("0521999"), QStringLiteral("0521111"));
         auto& list = f.core->callList();
         QCOMPARE(list.rowCount(), 1);
-        QCOMPARE(list.rowCells(0), (QStringList{QStringLiteral("06.12.2026 09:14:05"), QStringLiteral("0521111"),
-                                                QStringLiteral("Meier"), QStringLiteral("2"), QStringLiteral("0")}));
+        QCOMPARE(list.rowCells(0),
+                 (QStringList{QStringLiteral("06.12.2026 09:14:05"), QStringLiteral("0521111"),
+                              QStringLiteral("Meier"), QStringLiteral("2"), QStringLiteral("0")}));
         QCOMPARE(f.journal(), QStringList{QStringLiteral(
-                                  "*D*Icon=1;Datum=06.12.2026 09:14:05;Anrufer=0521111;Name=Meier;Art=2;Versuche=0")});
+                                  "*D*Icon=1;Datum=06.12.2026 "
+                                  "09:14:05;Anrufer=0521111;Name=Meier;Art=2;Versuche=0")});
     }
 
     void repeatWindowBoundary()
@@ -66,7 +72,7 @@ private slots:
         f.load();
         f.line->ring({}, QStringLiteral("0521111"));
         f.now = f.now.addSecs(30);
-        f.line->ring({}, QStringLiteral("0521111"));  // 30 is not more than 30
+        f.line->ring({}, QStringLiteral("0521111")); // 30 is not more than 30
         QCOMPARE(f.journal().size(), 1);
         f.now = f.now.addSecs(31);
         f.line->ring({}, QStringLiteral("0521111"));
@@ -93,7 +99,9 @@ private slots:
         f.load();
         f.line->ring({}, QStringLiteral("(hidden)"));
         f.line->ring({}, QStringLiteral("(hidden)"));
-        QCOMPARE(f.journal(), QStringList{QStringLiteral("*D*Icon=3;Datum=06.12.2026 09:14:05;Anrufer=Amt;Name=;Art=;Versuche=0")});
+        QCOMPARE(f.journal(),
+                 QStringList{QStringLiteral(
+                     "*D*Icon=3;Datum=06.12.2026 09:14:05;Anrufer=Amt;Name=;Art=;Versuche=0")});
     }
 
     void normalisation_data()
@@ -101,10 +109,18 @@ private slots:
         QTest::addColumn<QString>("amt");
         QTest::addColumn<QString>("calling");
         QTest::addColumn<QString>("searched");
-        QTest::newRow("0 drops the first digit, own area code") << "0" << "055" << "098755";
-        QTest::newRow("N puts a zero in front") << "N" << "55" << "055";
-        QTest::newRow("empty rule, local number") << "" << "123" << "0987123";
-        QTest::newRow("national number unchanged") << "" << "0521111" << "0521111";
+        QTest::newRow("0 drops the first digit, own area code") << "0"
+                                                                << "055"
+                                                                << "098755";
+        QTest::newRow("N puts a zero in front") << "N"
+                                                << "55"
+                                                << "055";
+        QTest::newRow("empty rule, local number") << ""
+                                                  << "123"
+                                                  << "0987123";
+        QTest::newRow("national number unchanged") << ""
+                                                   << "0521111"
+                                                   << "0521111";
     }
     void normalisation()
     {
@@ -120,7 +136,7 @@ private slots:
         f.line->ring({}, calling);
         QCOMPARE(f.core->callList().rowCount(), 1);
         QCOMPARE(f.core->callList().cell(0, 2), searched);
-        QCOMPARE(f.core->callList().cell(0, 1), calling);  // shown as the line reported it
+        QCOMPARE(f.core->callList().cell(0, 1), calling); // shown as the line reported it
     }
 
     void emptyNumberWithRuleZeroEndsTheCall()
@@ -131,7 +147,7 @@ private slots:
         f.load();
         f.line->ring({}, QString());
         QCOMPARE(f.reporter.procedures(), QStringList{QStringLiteral("ISDNPhone_IncomingCall")});
-        QCOMPARE(f.core->recentCallers().size(), 1);  // registered before the failing step
+        QCOMPARE(f.core->recentCallers().size(), 1); // registered before the failing step
         QVERIFY(f.journal().isEmpty());
     }
 
@@ -142,7 +158,8 @@ private slots:
         f.load();
         f.line->ring({}, QStringLiteral("0400000000"));
         QCOMPARE(f.journal(), QStringList{QStringLiteral(
-                                  "*D*Icon=3;Datum=06.12.2026 09:14:05;Anrufer=0400000000;Name=***;Art=***;Versuche=0")});
+                                  "*D*Icon=3;Datum=06.12.2026 "
+                                  "09:14:05;Anrufer=0400000000;Name=***;Art=***;Versuche=0")});
     }
 
     void severalRecordsGiveSeveralLinesWithIcon2()
@@ -153,9 +170,11 @@ private slots:
         f.line->ring({}, QStringLiteral("0521222"));
         const QStringList j = f.journal();
         QCOMPARE(j.size(), 2);
-        QVERIFY(j[0].startsWith(QStringLiteral("*D*Icon=2;")) && j[0].contains(QStringLiteral("Name=Hansa;")));
-        QVERIFY(j[1].startsWith(QStringLiteral("*D*Icon=2;")) && j[1].contains(QStringLiteral("Name=Hansa Filiale;")));
-        QCOMPARE(f.core->callList().cell(0, 2), QStringLiteral("Hansa Filiale"));  // last on top
+        QVERIFY(j[0].startsWith(QStringLiteral("*D*Icon=2;")) &&
+                j[0].contains(QStringLiteral("Name=Hansa;")));
+        QVERIFY(j[1].startsWith(QStringLiteral("*D*Icon=2;")) &&
+                j[1].contains(QStringLiteral("Name=Hansa Filiale;")));
+        QCOMPARE(f.core->callList().cell(0, 2), QStringLiteral("Hansa Filiale")); // last on top
     }
 
     void iconFieldChoosesTheIcon()
@@ -167,7 +186,7 @@ private slots:
         f.load();
         f.line->ring({}, QStringLiteral("0521111"));
         QVERIFY(f.journal().last().startsWith(QStringLiteral("*D*Icon=6;")));
-        f.line->ring({}, QStringLiteral("0521222"));  // several, mark off: the icon field counts
+        f.line->ring({}, QStringLiteral("0521222")); // several, mark off: the icon field counts
         QVERIFY(f.journal().at(1).startsWith(QStringLiteral("*D*Icon=4;")));
         QVERIFY(f.journal().at(2).startsWith(QStringLiteral("*D*Icon=5;")));
         // A null icon value ends that call before its row.
@@ -247,7 +266,8 @@ private slots:
         QVERIFY(f.reporter.hasProcedure(QStringLiteral("AutobookingFahrtAnlegen")));
         const QStringList journal = f.journal();
         QCOMPARE(journal.size(), 3);
-        QVERIFY2(journal[0].contains(QStringLiteral("Anrufer=0521111;Name=Meier;")), qPrintable(journal[0]));
+        QVERIFY2(journal[0].contains(QStringLiteral("Anrufer=0521111;Name=Meier;")),
+                 qPrintable(journal[0]));
         QVERIFY(journal[1].contains(QStringLiteral("Anrufer=0521222;Name=Hansa;")));
         QVERIFY(journal[2].contains(QStringLiteral("Anrufer=0521222;Name=Hansa Filiale;")));
     }
@@ -286,9 +306,10 @@ private slots:
         const int lines = int(f.logLines().size());
         f.line->up = true;
         emit f.line->StatusChanged();
-        QVERIFY(f.core->capiInfo().startsWith(QStringLiteral("startCAPI()=True  CAPI 2.0 release 7")));
+        QVERIFY(
+            f.core->capiInfo().startsWith(QStringLiteral("startCAPI()=True  CAPI 2.0 release 7")));
         QCOMPARE(int(f.logLines().size()), lines); // no log line, no beep
-        QCOMPARE(f.desktop.beeps, 4); // only those of the failed tick
+        QCOMPARE(f.desktop.beeps, 4);              // only those of the failed tick
     }
 };
 

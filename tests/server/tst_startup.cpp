@@ -13,7 +13,8 @@ class TestStartup : public QObject {
 
     static QString get(const QString& ini, const char* section, const char* key)
     {
-        return IniLesen(QString::fromLatin1(section), QString::fromLatin1(key), ini, QStringLiteral("<missing>"));
+        return IniLesen(QString::fromLatin1(section), QString::fromLatin1(key), ini,
+                        QStringLiteral("<missing>"));
     }
 
 private slots:
@@ -41,7 +42,8 @@ private slots:
         QCOMPARE(get(ini, "Table", "Name"), QStringLiteral("<missing>"));
         // Table/Name missing: the critical box, then start-up goes on.
         QCOMPARE(f.reporter.entries.size(), 1);
-        QCOMPARE(f.reporter.entries[0].text, QStringLiteral("Bitte erst einen Tabellennamen deklarieren"));
+        QCOMPARE(f.reporter.entries[0].text,
+                 QStringLiteral("Bitte erst einen Tabellennamen deklarieren"));
         QCOMPARE(f.reporter.entries[0].title, QStringLiteral("Vorsamelder"));
         QVERIFY(f.core->restartTimerActive());
         QCOMPARE(f.core->restartIntervalMs(), 60000);
@@ -64,9 +66,11 @@ private slots:
     void emptyNumericKeyStopsTheReadingAtThatKey()
     {
         ServerFixture f;
-        f.write(QStringLiteral("VorsaSrv.INI"), "; eigene Notiz\r\n[Settings]\r\nDateDiffSec=\r\n\r\n[Table]\r\nName=T\r\n");
+        f.write(QStringLiteral("VorsaSrv.INI"),
+                "; eigene Notiz\r\n[Settings]\r\nDateDiffSec=\r\n\r\n[Table]\r\nName=T\r\n");
         f.make().EinlesenParameterAllgemein();
-        QCOMPARE(f.reporter.procedures(), QStringList{QStringLiteral("EinlesenParameterAllgemein")});
+        QCOMPARE(f.reporter.procedures(),
+                 QStringList{QStringLiteral("EinlesenParameterAllgemein")});
         QCOMPARE(f.reporter.entries[0].title, QStringLiteral("Fehler: 13"));
         QCOMPARE(f.reporter.entries[0].text,
                  QStringLiteral("[EinlesenParameterAllgemein]\r\n\r\nTyp unverträglich"));
@@ -80,7 +84,7 @@ private slots:
         const QByteArray text = file.readAll();
         QVERIFY(text.startsWith("; eigene Notiz\r\n[Settings]\r\n"));
         QVERIFY(!text.contains("\n\n") || text.contains("\r\n\r\n"));
-        QVERIFY(!QByteArray(text).replace("\r\n", "").contains('\n'));  // CR LF kept throughout
+        QVERIFY(!QByteArray(text).replace("\r\n", "").contains('\n')); // CR LF kept throughout
     }
 
     void markValuesAndApplicationMenu_data()
@@ -117,7 +121,7 @@ private slots:
         QCOMPARE(f.reporter.procedures(), QStringList{QStringLiteral("Form_Load")});
         QCOMPARE(f.core->fields().size(), 0);
         QCOMPARE(f.core->callList().columnCount(), 0);
-        QVERIFY(!f.line);  // the line was never started
+        QVERIFY(!f.line); // the line was never started
         QVERIFY(!f.core->restartTimerActive());
         QVERIFY(f.logLines().isEmpty());
     }
@@ -130,7 +134,7 @@ private slots:
         f.set("Table", "Name", QStringLiteral("T"));
         f.load();
         QVERIFY(!f.core->restartTimerActive());
-        f.core->startRestartTimer();  // after the index window closes
+        f.core->startRestartTimer(); // after the index window closes
         QVERIFY(!f.core->restartTimerActive());
 
         ServerFixture g;
@@ -157,7 +161,10 @@ private slots:
         QCOMPARE(lines[3], QStringLiteral(" Orvo-Software Start Server, 06.12.2026 09:14:05"));
         QCOMPARE(lines[4], QString(52, QLatin1Char('-')));
         QCOMPARE(lines[5], QStringLiteral("   "));
-        QCOMPARE(lines[6], QStringLiteral("startCAPI()=True  CAPI 2.0 release 7. Card made by Test has serial number 42"));
+        QCOMPARE(
+            lines[6],
+            QStringLiteral(
+                "startCAPI()=True  CAPI 2.0 release 7. Card made by Test has serial number 42"));
         QCOMPARE(lines[7], QStringLiteral("DTMF : yes"));
         QVERIFY(f.line->analogListen() && f.line->showAllCalls());
         QCOMPARE(f.core->debugList().first(), QStringLiteral("Version: 1.0.0"));
@@ -198,7 +205,7 @@ private slots:
         QCOMPARE(list.rowCount(), 2);
         QCOMPARE(list.cell(0, 1), QStringLiteral("333"));
         QCOMPARE(list.cell(0, 0), QStringLiteral("10:00  06.12.26"));
-        QCOMPARE(list.rowIcon(0), 0);  // no icons loaded
+        QCOMPARE(list.rowIcon(0), 0); // no icons loaded
         QCOMPARE(list.cell(1, 1), QStringLiteral("222"));
         f.core->mnuAlles_Click();
         QCOMPARE(list.rowCount(), 3);
@@ -207,7 +214,8 @@ private slots:
 
         QFile::remove(f.log());
         f.core->mnuAlles_Click();
-        QCOMPARE(f.reporter.procedures(), QStringList{QStringLiteral("LogDateiEinlesenUndAnzeigen")});
+        QCOMPARE(f.reporter.procedures(),
+                 QStringList{QStringLiteral("LogDateiEinlesenUndAnzeigen")});
         QCOMPARE(f.reporter.entries[0].title, QStringLiteral("Fehler: 53"));
     }
 
@@ -217,9 +225,10 @@ private slots:
         f.usePrivatePort();
         f.set("Table", "Name", QStringLiteral("T"));
         f.load();
-        f.core->EigeneDatenAnzeigen(QStringLiteral("Icon=1;Anrufer=0521=x;ohneGleich\r\rIcon=zwei;Anrufer=9"));
+        f.core->EigeneDatenAnzeigen(
+            QStringLiteral("Icon=1;Anrufer=0521=x;ohneGleich\r\rIcon=zwei;Anrufer=9"));
         auto& list = f.core->callList();
-        QCOMPARE(list.rowCount(), 2);  // the empty middle line still adds a row
+        QCOMPARE(list.rowCount(), 2); // the empty middle line still adds a row
         QCOMPARE(list.cell(0, 1), QStringLiteral("0521"));
         QCOMPARE(list.cell(1, 1), QStringLiteral("0521"));
         QCOMPARE(f.reporter.procedures(), QStringList{QStringLiteral("EigeneDatenAnzeigen")});
@@ -260,7 +269,8 @@ private slots:
         g.set("Settings", "DateDiffSec", QStringLiteral("abc"));
         g.set("Table", "Name", QStringLiteral("T"));
         g.load();
-        QCOMPARE(g.reporter.procedures(), QStringList{QStringLiteral("EinlesenParameterAllgemein")});
+        QCOMPARE(g.reporter.procedures(),
+                 QStringList{QStringLiteral("EinlesenParameterAllgemein")});
         QCOMPARE(g.core->settings().localPort, 0);
         QVERIFY(!g.core->clients().isListening());
         QVERIFY(g.line);
@@ -272,10 +282,12 @@ private slots:
         f.usePrivatePort();
         f.set("Settings", "LetzteStellenAbschneiden", QStringLiteral("abc"));
         f.set("Table", "Name", QStringLiteral("TTelefonNr"));
-        f.set("Table", "SQL1.1", QStringLiteral("SELECT * FROM TTelefonNr WHERE TelefonNr LIKE '/*CallingNr*/'"));
+        f.set("Table", "SQL1.1",
+              QStringLiteral("SELECT * FROM TTelefonNr WHERE TelefonNr LIKE '/*CallingNr*/'"));
         f.load();
         // Only the key itself is reported, not the queries built after it.
-        QCOMPARE(f.reporter.procedures(), QStringList{QStringLiteral("EinlesenParameterAllgemein")});
+        QCOMPARE(f.reporter.procedures(),
+                 QStringList{QStringLiteral("EinlesenParameterAllgemein")});
         QCOMPARE(f.core->settings().cutDigits, 0);
     }
 

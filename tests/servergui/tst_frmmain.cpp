@@ -54,13 +54,17 @@ private slots:
     {
         auto w = open();
         QCOMPARE(w->windowTitle(), QStringLiteral("Vorsamelder-SERVER  CAPI/TCP-Schnittstelle"));
-        for (const char* name : {"Label1", "CapiInfo", "Label2", "DebugList", "Label4", "lstConnections",
-                                 "Label3", "ListView1", "Label5", "Label6", "Picture1"})
+        for (const char* name :
+             {"Label1", "CapiInfo", "Label2", "DebugList", "Label4", "lstConnections", "Label3",
+              "ListView1", "Label5", "Label6", "Picture1"})
             QVERIFY2(w->findChild<QWidget*>(QString::fromLatin1(name)), name);
-        QCOMPARE(w->findChild<QLabel*>(QStringLiteral("Label1"))->text(), QStringLiteral("Start Capi Ergebnis"));
+        QCOMPARE(w->findChild<QLabel*>(QStringLiteral("Label1"))->text(),
+                 QStringLiteral("Start Capi Ergebnis"));
         QCOMPARE(w->findChild<QLineEdit*>(QStringLiteral("CapiInfo"))->text(),
                  QStringLiteral("startCAPI()=False - failed"));
-        QVERIFY(w->findChild<QLabel*>(QStringLiteral("Label6"))->text().startsWith(QStringLiteral("LocalPort: ")));
+        QVERIFY(w->findChild<QLabel*>(QStringLiteral("Label6"))
+                    ->text()
+                    .startsWith(QStringLiteral("LocalPort: ")));
         auto* stamm = w->findChild<QMenu*>(QStringLiteral("mnuStammdaten"));
         QVERIFY(stamm && !stamm->menuAction()->isVisible());
         QCOMPARE(w->findChild<QTreeView*>(QStringLiteral("ListView1"))->model()->columnCount(), 3);
@@ -112,12 +116,15 @@ private slots:
     {
         auto w = open();
         auto* header = w->findChild<QTreeView*>(QStringLiteral("ListView1"))->header();
-        header->moveSection(2, 0);  // Versuche to the front
+        header->moveSection(2, 0); // Versuche to the front
         w->close();
-        QCOMPARE(IniLesen(QStringLiteral("Feld1"), QStringLiteral("FieldName"), ini(), {}), QStringLiteral("Versuche"));
-        QCOMPARE(IniLesen(QStringLiteral("Feld2"), QStringLiteral("FieldName"), ini(), {}), QStringLiteral("Datum"));
+        QCOMPARE(IniLesen(QStringLiteral("Feld1"), QStringLiteral("FieldName"), ini(), {}),
+                 QStringLiteral("Versuche"));
+        QCOMPARE(IniLesen(QStringLiteral("Feld2"), QStringLiteral("FieldName"), ini(), {}),
+                 QStringLiteral("Datum"));
         // An untouched width keeps its configured twips.
-        QCOMPARE(IniLesen(QStringLiteral("Feld2"), QStringLiteral("ColumnWidth"), ini(), {}), QStringLiteral("100"));
+        QCOMPARE(IniLesen(QStringLiteral("Feld2"), QStringLiteral("ColumnWidth"), ini(), {}),
+                 QStringLiteral("100"));
     }
 };
 

@@ -147,9 +147,9 @@ bool PgCluster::copyTemplate(const QString& data, QString* output)
     // initdb takes seconds; its result is the same every time, so one
     // template per machine and PostgreSQL version is made once and copied.
     const uid_t owner = isRoot() ? ::getpwnam("postgres")->pw_uid : ::geteuid();
-    const QString templ =
-        QDir::tempPath() +
-        QStringLiteral("/vorsa-pg-template-v1-%1-%2").arg(QFileInfo(m_bin).dir().dirName()).arg(owner);
+    const QString templ = QDir::tempPath() + QStringLiteral("/vorsa-pg-template-v1-%1-%2")
+                                                 .arg(QFileInfo(m_bin).dir().dirName())
+                                                 .arg(owner);
     struct stat info {};
     const QByteArray templPath = QFile::encodeName(templ);
     const bool usable = ::stat(templPath.constData(), &info) == 0 && info.st_uid == owner &&

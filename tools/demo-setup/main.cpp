@@ -50,17 +50,23 @@ int main(int argc, char** argv)
     }
 
     const QString t = QStringLiteral("Table");
-    IniSchreiben(t, QStringLiteral("SQL1.1"), ini,
-                 QStringLiteral("SELECT Name2 AS Name, Straße AS Strasse, Ort, TelefonNr AS Nr FROM TTelefonNr"));
-    IniSchreiben(t, QStringLiteral("SQL1.2"), ini, QStringLiteral("WHERE TelefonNr LIKE '/*CallingNr*/'"));
+    IniSchreiben(
+        t, QStringLiteral("SQL1.1"), ini,
+        QStringLiteral(
+            "SELECT Name2 AS Name, Straße AS Strasse, Ort, TelefonNr AS Nr FROM TTelefonNr"));
+    IniSchreiben(t, QStringLiteral("SQL1.2"), ini,
+                 QStringLiteral("WHERE TelefonNr LIKE '/*CallingNr*/'"));
     IniSchreiben(t, QStringLiteral("Name"), ini, QStringLiteral("TTelefonNr"));
     IniSchreiben(t, QStringLiteral("Icon"), ini, QString());
     struct F {
         const char *name, *header, *width, *format;
     };
-    const F fields[] = {{"Datum", "Datum", "1900", "hh:mm  dd.mm.yy"}, {"Anrufer", "Anrufer", "1800", ""},
-                        {"Name", "Name", "3000", ""},                  {"Strasse", "Straße", "2700", ""},
-                        {"Ort", "Ort", "1800", ""},                    {"Nr", "Nummer", "1800", ""},
+    const F fields[] = {{"Datum", "Datum", "1900", "hh:mm  dd.mm.yy"},
+                        {"Anrufer", "Anrufer", "1800", ""},
+                        {"Name", "Name", "3000", ""},
+                        {"Strasse", "Straße", "2700", ""},
+                        {"Ort", "Ort", "1800", ""},
+                        {"Nr", "Nummer", "1800", ""},
                         {"Versuche", "Versuche", "900", ""}};
     int n = 0;
     for (const F& f : fields) {
@@ -75,9 +81,12 @@ int main(int argc, char** argv)
     // The number index comes from a customer-management address database, the
     // way an office builds it: "Stammdaten" -> "Telefonnummern generieren", or
     // "VorsaSrv --dir DIR --build-index".
-    IniSchreiben(QStringLiteral("Settings"), QStringLiteral("Application"), ini, QStringLiteral("KUNDEN"));
-    const QStringList indexed = sampledata::generateKundenDatabase(dir + QStringLiteral("/adressen.db"), customers);
-    sampledata::writeSqliteUdl(dir + QStringLiteral("/udlAdressen.UDL"), QStringLiteral("adressen.db"));
+    IniSchreiben(QStringLiteral("Settings"), QStringLiteral("Application"), ini,
+                 QStringLiteral("KUNDEN"));
+    const QStringList indexed =
+        sampledata::generateKundenDatabase(dir + QStringLiteral("/adressen.db"), customers);
+    sampledata::writeSqliteUdl(dir + QStringLiteral("/udlAdressen.UDL"),
+                               QStringLiteral("adressen.db"));
     // A dispatch database too, for trying the other source (README).
     sampledata::generateDrovoDatabase(dir + QStringLiteral("/dispo.db"), customers);
     if (runBuildIndex(dir) != 0) {
@@ -86,10 +95,12 @@ int main(int argc, char** argv)
     }
     numbers.clear();
     for (const QString& nr : indexed) {
-        if (nr.startsWith(QLatin1Char('0')) && !nr.startsWith(QStringLiteral("00")) && nr.size() >= 7)
+        if (nr.startsWith(QLatin1Char('0')) && !nr.startsWith(QStringLiteral("00")) &&
+            nr.size() >= 7)
             numbers << nr;
     }
-    IniSchreiben(QStringLiteral("Settings"), QStringLiteral("EigeneVorwahl"), ini, QStringLiteral("0521"));
+    IniSchreiben(QStringLiteral("Settings"), QStringLiteral("EigeneVorwahl"), ini,
+                 QStringLiteral("0521"));
 
     // A few numbers the demo calls with: known customers, a direct-dial
     // extension of a known number, and an unknown caller.

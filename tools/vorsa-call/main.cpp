@@ -57,8 +57,9 @@ int main(int argc, char* argv[])
     parser.addOption(dirOption);
     parser.addPositionalArgument(QStringLiteral("CALLED"),
                                  QStringLiteral("Die angerufene eigene Nummer (MSN)."));
-    parser.addPositionalArgument(QStringLiteral("CALLING"),
-                                 QStringLiteral("Die Nummer des Anrufers, z. B. 0987612345 oder (hidden)."));
+    parser.addPositionalArgument(
+        QStringLiteral("CALLING"),
+        QStringLiteral("Die Nummer des Anrufers, z. B. 0987612345 oder (hidden)."));
     parser.process(app);
 
     const QStringList args = parser.positionalArguments();
@@ -84,8 +85,8 @@ int main(int argc, char* argv[])
     socket.write((called + QLatin1Char(';') + calling + QLatin1Char('\n')).toUtf8());
     while (socket.bytesToWrite() > 0) {
         if (!socket.waitForBytesWritten(TimeoutMs))
-            return fail(QStringLiteral("Der Anruf konnte nicht gesendet werden: %1")
-                            .arg(reason(socket)));
+            return fail(
+                QStringLiteral("Der Anruf konnte nicht gesendet werden: %1").arg(reason(socket)));
     }
     socket.disconnectFromServer();
     if (socket.state() != QLocalSocket::UnconnectedState)

@@ -6,8 +6,8 @@
 #include "ini.h"
 #include "lookup/clssqlrs.h"
 #include "reporter.h"
-#include "vbformat.h"
 #include "vberror.h"
+#include "vbformat.h"
 
 namespace vorsa {
 
@@ -42,14 +42,17 @@ bool isYes(const QVariant& value)
 }
 
 // A part of a joined address text: null counts as empty text.
-QString part(const QVariant& value) { return value.isNull() ? QString() : vbText(value); }
+QString part(const QVariant& value)
+{
+    return value.isNull() ? QString() : vbText(value);
+}
 } // namespace
 
 AutobookingSettings EinlesenAutobooking(const QString& iniFile)
 {
     AutobookingSettings settings;
-    const qint32 aktiv = toLong(IniLesen(Section, QStringLiteral("Aktiv"), iniFile,
-                                         QStringLiteral("9")));
+    const qint32 aktiv =
+        toLong(IniLesen(Section, QStringLiteral("Aktiv"), iniFile, QStringLiteral("9")));
     if (aktiv == 1) {
         settings.aktiv = true;
     } else if (aktiv != 0) {
@@ -71,7 +74,10 @@ AutobookingSettings EinlesenAutobooking(const QString& iniFile)
     return settings;
 }
 
-QString bookingDateText(const QDate& date) { return date.toString(QStringLiteral("yyyy/MM/dd")); }
+QString bookingDateText(const QDate& date)
+{
+    return date.toString(QStringLiteral("yyyy/MM/dd"));
+}
 
 QString bookingTimeText(const QTime& time)
 {
@@ -89,8 +95,9 @@ QString addMinutesToTimeText(const QString& hhmm, int minutes, QDate& date)
         hours -= 24;
         date = date.addDays(1);
     }
-    return QStringLiteral("%1:%2").arg(hours, 2, 10, QLatin1Char('0')).arg(rest, 2, 10,
-                                                                           QLatin1Char('0'));
+    return QStringLiteral("%1:%2")
+        .arg(hours, 2, 10, QLatin1Char('0'))
+        .arg(rest, 2, 10, QLatin1Char('0'));
 }
 
 Autobooking::Autobooking(IReporter& reporter, Clock clock)
@@ -113,8 +120,7 @@ void Autobooking::AutobookingFahrtAnlegen(clsSqlRs& query, db::Connection& mainC
             mainConnection.open(connectionString, QString(), QString());
 
         db::Recordset ride;
-        ride.open(RideStatement, mainConnection, db::CursorType::Static,
-                  db::LockType::Optimistic);
+        ride.open(RideStatement, mainConnection, db::CursorType::Static, db::LockType::Optimistic);
 
         const QDateTime booked = m_clock();
         const QString date = bookingDateText(booked.date());

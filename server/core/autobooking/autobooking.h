@@ -16,9 +16,9 @@ class Connection;
 
 // The section Autobooking, read once at start-up.
 struct AutobookingSettings {
-    bool aktiv = false;   // Aktiv: 1 on, 0 off, anything else off (written back as 0)
-    QString msn;          // MSN: the own number whose calls are booked; empty: every number
-    QString auftragsTyp;  // AuftragsTyp: written into FaArt
+    bool aktiv = false;  // Aktiv: 1 on, 0 off, anything else off (written back as 0)
+    QString msn;         // MSN: the own number whose calls are booked; empty: every number
+    QString auftragsTyp; // AuftragsTyp: written into FaArt
 };
 
 // Reads and writes back the section Autobooking. A non-numeric Aktiv (empty

@@ -30,7 +30,7 @@ QString addressText(const QHostAddress& address)
 } // namespace
 
 struct ClientHub::Slot {
-    QTcpSocket* socket = nullptr;  // owned by the hub (child)
+    QTcpSocket* socket = nullptr; // owned by the hub (child)
     QString ip;
     QString hostName;
 };
@@ -81,11 +81,20 @@ void ClientHub::listen(quint16 port)
     }
 }
 
-bool ClientHub::isListening() const { return m_listener->isListening(); }
+bool ClientHub::isListening() const
+{
+    return m_listener->isListening();
+}
 
-quint16 ClientHub::serverPort() const { return m_listener->serverPort(); }
+quint16 ClientHub::serverPort() const
+{
+    return m_listener->serverPort();
+}
 
-QString ClientHub::localHostName() const { return QHostInfo::localHostName(); }
+QString ClientHub::localHostName() const
+{
+    return QHostInfo::localHostName();
+}
 
 ClientHub::Slot* ClientHub::slotAt(int index) const
 {
@@ -227,9 +236,8 @@ void ClientHub::ClientLogFileDatenSenden(const QString& filter, int slot)
             throw VbError(err::SocketState,
                           QStringLiteral("Der Client %1 ist nicht verbunden").arg(slot));
         QTcpSocket* socket = slotAt(slot)->socket;
-        m_log.readJournal(filter, [&](const QString& message) {
-            socket->write(toWin1252(message) + LineEnd);
-        });
+        m_log.readJournal(
+            filter, [&](const QString& message) { socket->write(toWin1252(message) + LineEnd); });
         socket->flush();
     });
 }

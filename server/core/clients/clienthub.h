@@ -69,7 +69,7 @@ private:
     const CallLog& m_log;
     IReporter& m_reporter;
     std::unique_ptr<ListenSocket> m_listener;
-    std::vector<std::unique_ptr<Slot>> m_slots;  // slot i at position i - 1
+    std::vector<std::unique_ptr<Slot>> m_slots; // slot i at position i - 1
     QStringList m_connections;
 };
 

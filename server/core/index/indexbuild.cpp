@@ -147,9 +147,8 @@ void IndexBuild::walk(const Source& src, db::Recordset& records)
     // build about a fifth faster; the usual interval returns after it.
     const bool sqlite = m_indexConnection.driverName() == QLatin1String("QSQLITE");
     if (sqlite)
-        ignoringErrors([&] {
-            m_indexConnection.execute(QStringLiteral("PRAGMA wal_autocheckpoint=10000"));
-        });
+        ignoringErrors(
+            [&] { m_indexConnection.execute(QStringLiteral("PRAGMA wal_autocheckpoint=10000")); });
     beginChunk();
     ignoringErrors([&] { records.moveFirst(); });
     int counter = 1;
@@ -171,9 +170,8 @@ void IndexBuild::walk(const Source& src, db::Recordset& records)
     }
     endChunk();
     if (sqlite)
-        ignoringErrors([&] {
-            m_indexConnection.execute(QStringLiteral("PRAGMA wal_autocheckpoint=1000"));
-        });
+        ignoringErrors(
+            [&] { m_indexConnection.execute(QStringLiteral("PRAGMA wal_autocheckpoint=1000")); });
 
     ignoringErrors([&] { m_view.setProgressValue(count); });
     ignoringErrors([&] { m_indexRecordset.requery(); });

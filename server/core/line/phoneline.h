@@ -81,7 +81,8 @@ struct LineContext {
 // Creates the backend named by Settings/Line ("SIM", "SIP", "CALLMONITOR",
 // "CAPI"; compared ignoring case). Unknown names give no line: the server
 // says so and goes on with a line that cannot start.
-using LineFactory = std::function<std::unique_ptr<IPhoneLine>(const QString& kind, const LineContext&)>;
+using LineFactory =
+    std::function<std::unique_ptr<IPhoneLine>(const QString& kind, const LineContext&)>;
 
 // The backends built into the core: "SIM"; null for every other name.
 std::unique_ptr<IPhoneLine> createBuiltinLine(const QString& kind, const LineContext& context);

@@ -26,15 +26,15 @@ void SimLine::reportFailure(const QString& why)
     if (m_reported || !m_reporter)
         return;
     m_reported = true;
-    m_reporter->reportError(QStringLiteral("startCAPI"), err::PathFileAccess,
-                            QStringLiteral("Die simulierte Leitung kann %1 nicht öffnen: %2")
-                                .arg(m_path, why));
+    m_reporter->reportError(
+        QStringLiteral("startCAPI"), err::PathFileAccess,
+        QStringLiteral("Die simulierte Leitung kann %1 nicht öffnen: %2").arg(m_path, why));
 }
 
 SimLine::~SimLine()
 {
     if (m_server)
-        m_server->close();  // removes the socket file
+        m_server->close(); // removes the socket file
 }
 
 bool SimLine::startCAPI()
@@ -76,14 +76,21 @@ bool SimLine::startCAPI()
     return true;
 }
 
-void SimLine::stopCAPI() { m_started = false; }
+void SimLine::stopCAPI()
+{
+    m_started = false;
+}
 
-bool SimLine::lineUp() const { return m_started && m_server && m_server->isListening(); }
+bool SimLine::lineUp() const
+{
+    return m_started && m_server && m_server->isListening();
+}
 
 void SimLine::acceptSenders()
 {
     while (QLocalSocket* sender = m_server->nextPendingConnection()) {
-        connect(sender, &QLocalSocket::readyRead, this, [this, sender] { readFrom(sender, false); });
+        connect(sender, &QLocalSocket::readyRead, this,
+                [this, sender] { readFrom(sender, false); });
         connect(sender, &QLocalSocket::disconnected, this, [this, sender] {
             readFrom(sender, true);
             sender->deleteLater();
@@ -102,7 +109,7 @@ void SimLine::readFrom(QLocalSocket* sender, bool finished)
         buffer.remove(0, end + 1);
     }
     if (finished) {
-        takeLine(buffer);  // a last line without LF
+        takeLine(buffer); // a last line without LF
         buffer.clear();
     } else if (buffer.size() > MaxLineBytes) {
         // Dropped, and what it sent so far is no call: the abort below runs
@@ -123,7 +130,7 @@ void SimLine::takeLine(QByteArray line)
     const QString text = QString::fromUtf8(line);
     const qsizetype separator = text.indexOf(QLatin1Char(';'));
     if (separator < 0)
-        return;  // not a call
+        return; // not a call
     const QString called = text.left(separator);
     const QString calling = text.mid(separator + 1);
     if (m_started && m_waiting.isEmpty())

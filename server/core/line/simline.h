@@ -54,7 +54,7 @@ private:
     bool m_reported = false;
     QLocalServer* m_server = nullptr;
     bool m_started = false;
-    QList<QPair<QString, QString>> m_waiting;  // calls read while stopped
+    QList<QPair<QString, QString>> m_waiting; // calls read while stopped
 };
 
 } // namespace vorsa

@@ -30,7 +30,10 @@ QString sqlQuoted(const QString& text)
 
 clsSqlRs::clsSqlRs() = default;
 
-void clsSqlRs::setCutNr(const QString& text) { CutNr = toLong(text); }
+void clsSqlRs::setCutNr(const QString& text)
+{
+    CutNr = toLong(text);
+}
 
 QString clsSqlRs::statementFor(const QString& cCallingNr, const QString& cPlatzhalter,
                                int cut) const

@@ -21,7 +21,10 @@ QString sqlKey(int query, int line)
 
 LookupQueries::LookupQueries(IReporter& reporter) : m_reporter(reporter) {}
 
-LookupQueries::~LookupQueries() { clear(); }
+LookupQueries::~LookupQueries()
+{
+    clear();
+}
 
 void LookupQueries::EinlesenDatenbank(const QString& iniFile, const QString& cutDigits)
 {
@@ -61,8 +64,7 @@ void LookupQueries::ClassSqlRsInstanzieren(const QString& sql)
 }
 
 clsSqlRs* LookupQueries::AnruferSuchen(const QString& number, db::Connection& con,
-                                       const QString& connectionString,
-                                       const QString& platzhalter)
+                                       const QString& connectionString, const QString& platzhalter)
 {
     // Every step goes on after an error: a query whose search failed takes part
     // in the choice with the counts it has.

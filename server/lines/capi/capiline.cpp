@@ -19,7 +19,8 @@ constexpr int MaxControllers = 8;
 
 QString bufferText(const unsigned char* buf, int size)
 {
-    return QString::fromLatin1(reinterpret_cast<const char*>(buf), qstrnlen(reinterpret_cast<const char*>(buf), size))
+    return QString::fromLatin1(reinterpret_cast<const char*>(buf),
+                               qstrnlen(reinterpret_cast<const char*>(buf), size))
         .trimmed();
 }
 
@@ -61,9 +62,11 @@ struct CapiLine::Impl {
                 // The connection to the (remote) CAPI is gone: its descriptor
                 // stays readable, so reading on would spin. The line is down
                 // until the next restart registers again.
-                report(QStringLiteral("CAPI-Fehler 0x%1 beim Lesen").arg(rc, 4, 16, QLatin1Char('0')));
+                report(
+                    QStringLiteral("CAPI-Fehler 0x%1 beim Lesen").arg(rc, 4, 16, QLatin1Char('0')));
                 QMetaObject::invokeMethod(
-                    q, [this] {
+                    q,
+                    [this] {
                         stop();
                         emit q->StatusChanged();
                     },
@@ -99,12 +102,14 @@ struct CapiLine::Impl {
             return;
         }
         case capi::Facility: {
-            const quint16 selector = m.size() >= 14 ? quint16(quint8(m[12]) | (quint8(m[13]) << 8)) : 0;
+            const quint16 selector =
+                m.size() >= 14 ? quint16(quint8(m[12]) | (quint8(m[13]) << 8)) : 0;
             put(capi::facilityResp(quint16(applId), h.number, id, selector));
             return;
         }
         case capi::DataB3: {
-            const quint16 handle = m.size() >= 20 ? quint16(quint8(m[18]) | (quint8(m[19]) << 8)) : 0;
+            const quint16 handle =
+                m.size() >= 20 ? quint16(quint8(m[18]) | (quint8(m[19]) << 8)) : 0;
             put(capi::dataB3Resp(quint16(applId), h.number, id, handle));
             return;
         }
@@ -125,7 +130,8 @@ struct CapiLine::Impl {
         }
         const unsigned rc = capi20_register(30, 7, 2048, &applId);
         if (rc != NoError) {
-            report(QStringLiteral("CAPI-Anmeldung fehlgeschlagen (0x%1)").arg(rc, 4, 16, QLatin1Char('0')));
+            report(QStringLiteral("CAPI-Anmeldung fehlgeschlagen (0x%1)")
+                       .arg(rc, 4, 16, QLatin1Char('0')));
             return false;
         }
         registered = true;
@@ -187,7 +193,9 @@ QString CapiLine::capiVersion() const
     unsigned char buf[16] = {};
     if (!capi20_get_version(0, buf))
         return {};
-    const auto word = [&](int i) { return buf[i] | (buf[i + 1] << 8) | (buf[i + 2] << 16) | (buf[i + 3] << 24); };
+    const auto word = [&](int i) {
+        return buf[i] | (buf[i + 1] << 8) | (buf[i + 2] << 16) | (buf[i + 3] << 24);
+    };
     return QStringLiteral("%1.%2").arg(word(0)).arg(word(4));
 }
 
@@ -196,7 +204,9 @@ QString CapiLine::capiRelease() const
     unsigned char buf[16] = {};
     if (!capi20_get_version(0, buf))
         return d->problem;
-    const auto word = [&](int i) { return buf[i] | (buf[i + 1] << 8) | (buf[i + 2] << 16) | (buf[i + 3] << 24); };
+    const auto word = [&](int i) {
+        return buf[i] | (buf[i + 1] << 8) | (buf[i + 2] << 16) | (buf[i + 3] << 24);
+    };
     return QStringLiteral("%1.%2").arg(word(8)).arg(word(12));
 }
 
@@ -218,7 +228,8 @@ int CapiLine::dtmfSupport(qint16)
     unsigned char profile[64] = {};
     if (capi20_get_profile(1, profile) != NoError)
         return 0;
-    const quint32 options = profile[4] | (profile[5] << 8) | (profile[6] << 16) | (quint32(profile[7]) << 24);
+    const quint32 options =
+        profile[4] | (profile[5] << 8) | (profile[6] << 16) | (quint32(profile[7]) << 24);
     return (options & 0x08) ? 1 : 0;
 }
 

@@ -205,14 +205,13 @@ bool SipLine::Impl::createStack()
     const QByteArray url = listenUrl(settings.listen).toUtf8();
     const QByteArray agent = QByteArrayLiteral("VorsaSrv");
     shutdownDone = false;
-    nua = nua_create(root, &Impl::callback, reinterpret_cast<nua_magic_t*>(this),
-                     NUTAG_URL(url.constData()), NUTAG_MEDIA_ENABLE(0), NUTAG_AUTOALERT(0),
-                     NUTAG_AUTOANSWER(0), NUTAG_ENABLEINVITE(1),
-                     NUTAG_ALLOW("INVITE, ACK, CANCEL, BYE, OPTIONS"),
-                     // No OPTIONS to our own contact through the registrar:
-                     // many registrars and PBXs do not route them.
-                     NUTAG_OUTBOUND("no-validate"),
-                     SIPTAG_USER_AGENT_STR(agent.constData()), TAG_END());
+    nua = nua_create(
+        root, &Impl::callback, reinterpret_cast<nua_magic_t*>(this), NUTAG_URL(url.constData()),
+        NUTAG_MEDIA_ENABLE(0), NUTAG_AUTOALERT(0), NUTAG_AUTOANSWER(0), NUTAG_ENABLEINVITE(1),
+        NUTAG_ALLOW("INVITE, ACK, CANCEL, BYE, OPTIONS"),
+        // No OPTIONS to our own contact through the registrar:
+        // many registrars and PBXs do not route them.
+        NUTAG_OUTBOUND("no-validate"), SIPTAG_USER_AGENT_STR(agent.constData()), TAG_END());
     if (!nua) {
         problem = QStringLiteral("kann nicht auf %1 empfangen (Adresse belegt oder ungültig)")
                       .arg(settings.listen);
@@ -267,17 +266,15 @@ void SipLine::Impl::resolveRegistrar()
         registrarAddresses << literal;
         return;
     }
-    QHostInfo::lookupHost(registrarHost, q, [this](const QHostInfo& info) {
-        registrarAddresses = info.addresses();
-    });
+    QHostInfo::lookupHost(registrarHost, q,
+                          [this](const QHostInfo& info) { registrarAddresses = info.addresses(); });
 }
 
 void SipLine::Impl::registerNow()
 {
     if (!nua || !hasRegistrar())
         return;
-    const QByteArray aor =
-        QStringLiteral("sip:%1@%2").arg(settings.user, registrarHost).toUtf8();
+    const QByteArray aor = QStringLiteral("sip:%1@%2").arg(settings.user, registrarHost).toUtf8();
     if (!reg)
         reg = nua_handle(nua, nullptr, SIPTAG_TO_STR(aor.constData()),
                          SIPTAG_FROM_STR(aor.constData()), TAG_END());
@@ -392,20 +389,23 @@ void SipLine::Impl::onRegister(int status, const char* phrase, nua_handle_t* nh,
     if (status == 401 || status == 407) {
         const msg_auth_t* challenge = nullptr;
         if (sip)
-            challenge = status == 401 ? reinterpret_cast<const msg_auth_t*>(sip->sip_www_authenticate)
-                                      : reinterpret_cast<const msg_auth_t*>(sip->sip_proxy_authenticate);
+            challenge = status == 401
+                            ? reinterpret_cast<const msg_auth_t*>(sip->sip_www_authenticate)
+                            : reinterpret_cast<const msg_auth_t*>(sip->sip_proxy_authenticate);
         const char* realm = challenge ? msg_params_find(challenge->au_params, "realm=") : nullptr;
         // A challenge right after our credentials means they are wrong, unless
         // the registrar only found the nonce stale.
         const char* stale = challenge ? msg_params_find(challenge->au_params, "stale=") : nullptr;
-        const bool retry = authTries == 0 || (stale && QByteArray(stale).toLower().contains("true"));
+        const bool retry =
+            authTries == 0 || (stale && QByteArray(stale).toLower().contains("true"));
         if (challenge && realm && retry && ++authTries <= 5 && !settings.password.isEmpty()) {
-            const QString authUser = settings.authUser.isEmpty() ? settings.user : settings.authUser;
-            const QByteArray credentials = QStringLiteral("%1:%2:%3:%4")
-                                               .arg(QString::fromUtf8(challenge->au_scheme),
-                                                    QString::fromUtf8(realm), authUser,
-                                                    settings.password)
-                                               .toUtf8();
+            const QString authUser =
+                settings.authUser.isEmpty() ? settings.user : settings.authUser;
+            const QByteArray credentials =
+                QStringLiteral("%1:%2:%3:%4")
+                    .arg(QString::fromUtf8(challenge->au_scheme), QString::fromUtf8(realm),
+                         authUser, settings.password)
+                    .toUtf8();
             nua_authenticate(nh, NUTAG_AUTH(credentials.constData()), TAG_END());
             return;
         }
@@ -477,7 +477,8 @@ bool SipLine::startCAPI()
         return false;
     // A restart refreshes the registration and keeps the transport and the
     // ringing calls.
-    if (d->hasRegistrar() && (fresh || d->stopPending || d->registration == Impl::Registration::Failed))
+    if (d->hasRegistrar() &&
+        (fresh || d->stopPending || d->registration == Impl::Registration::Failed))
         d->registerNow();
     d->stopPending = false;
     return d->ready();
