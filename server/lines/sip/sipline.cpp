@@ -260,20 +260,25 @@ void SipLine::Impl::destroyStack()
 
 void SipLine::Impl::resolveRegistrar()
 {
-    registrarAddresses.clear();
     const QHostAddress literal(registrarHost);
     if (!literal.isNull()) {
-        registrarAddresses << literal;
+        registrarAddresses = {literal};
         return;
     }
-    QHostInfo::lookupHost(registrarHost, q,
-                          [this](const QHostInfo& info) { registrarAddresses = info.addresses(); });
+    // Looked up again at every registration: a name server that was not
+    // ready at boot, or a provider that moved, must not leave every call
+    // refused. Addresses already known are kept until a lookup finds others.
+    QHostInfo::lookupHost(registrarHost, q, [this](const QHostInfo& info) {
+        if (!info.addresses().isEmpty())
+            registrarAddresses = info.addresses();
+    });
 }
 
 void SipLine::Impl::registerNow()
 {
     if (!nua || !hasRegistrar())
         return;
+    resolveRegistrar();
     const QByteArray aor = QStringLiteral("sip:%1@%2").arg(settings.user, registrarHost).toUtf8();
     if (!reg)
         reg = nua_handle(nua, nullptr, SIPTAG_TO_STR(aor.constData()),
