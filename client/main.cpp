@@ -17,20 +17,10 @@ int main(int argc, char* argv[])
     // A logout or kill closes the window the orderly way, so placement,
     // settings and columns are saved; a signal while the window loads (its
     // message boxes run event loops) closes it once the load is over.
-    bool loading = true;
-    bool closeAsked = false;
-    vorsa::onTerminationSignal([&] {
-        if (loading)
-            closeAsked = true;
-        else
-            window.close();
-    });
+    vorsa::TerminationSignal stop([&window] { window.close(); });
     window.load();
-    loading = false;
-    if (closeAsked) {
-        window.close();
+    if (stop.open())
         return 0;
-    }
     if (!window.isVisible())
         window.show();
     window.activateWindow();

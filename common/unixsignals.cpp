@@ -38,4 +38,31 @@ void onTerminationSignal(std::function<void()> handler)
     sigaction(SIGINT, &sa, nullptr);
 }
 
+struct TerminationSignal::State {
+    std::function<void()> handler;
+    bool open = false;
+    bool asked = false;
+};
+
+TerminationSignal::TerminationSignal(std::function<void()> handler)
+    : m_state(std::make_shared<State>())
+{
+    m_state->handler = std::move(handler);
+    onTerminationSignal([state = m_state] {
+        if (state->open)
+            state->handler();
+        else
+            state->asked = true;
+    });
+}
+
+bool TerminationSignal::open()
+{
+    m_state->open = true;
+    if (!m_state->asked)
+        return false;
+    m_state->handler();
+    return true;
+}
+
 } // namespace vorsa

@@ -49,22 +49,13 @@ int runHeadless(int argc, char** argv)
     env.lineFactory = createPhoneLine;
     ServerCore core(env);
     // Caught from the start; a signal during the load is served after it.
-    bool loading = true;
-    bool stopAsked = false;
-    onTerminationSignal([&] {
-        if (loading) {
-            stopAsked = true;
-            return;
-        }
+    TerminationSignal stop([&] {
         core.Form_Unload();
         app.quit();
     });
     core.Form_Load();
-    loading = false;
-    if (stopAsked) {
-        core.Form_Unload();
+    if (stop.open())
         return 0;
-    }
     return app.exec();
 }
 } // namespace
@@ -87,7 +78,6 @@ int main(int argc, char** argv)
     // Caught from the start: the window's construction loads the server and
     // may show message boxes; a signal meanwhile closes it once it is built.
     frmMain* built = nullptr;
-    bool closeAsked = false;
     // An open window above the main one (the number index window) is closed
     // first; one that refuses while it works is asked again until it is done.
     std::function<void()> closeAll = [&] {
@@ -102,18 +92,11 @@ int main(int argc, char** argv)
         }
         built->close();
     };
-    onTerminationSignal([&] {
-        if (built)
-            closeAll();
-        else
-            closeAsked = true;
-    });
+    TerminationSignal stop(closeAll);
     frmMain window(programDirectory(argumentList(argc, argv)), createPhoneLine);
     built = &window;
-    if (closeAsked) {
-        window.close();
+    if (stop.open())
         return 0;
-    }
     window.show();
     return app.exec();
 }

@@ -109,7 +109,6 @@ void ServerCore::Form_Load()
             throw VbError(err::InvalidPropertyValue,
                           QStringLiteral("Ungültiger Eigenschaftswert (SecCapiConnection %1)")
                               .arg(m_settings.secCapiConnection));
-        m_restartIntervalMs = qint64(m_settings.secCapiConnection) * 1000;
         if (m_settings.secCapiConnection != 0)
             startRestartTimer();
         else
@@ -270,23 +269,26 @@ void ServerCore::stopRestartTimer()
 void ServerCore::startRestartTimer()
 {
     // The interval 0 switches the restart off for good.
-    if (m_settings.secCapiConnection == 0 || m_restartIntervalMs <= 0 || m_unloaded)
+    if (restartIntervalMs() <= 0 || m_unloaded)
         return;
-    m_restartRemainingMs = m_restartIntervalMs;
-    m_timer1.setInterval(std::chrono::milliseconds(qMin(m_restartRemainingMs, kLongestTickMs)));
+    m_restartRemainingMs = restartIntervalMs();
+    nextRestartTick();
     m_timer1.start();
+}
+
+void ServerCore::nextRestartTick()
+{
+    m_timer1.setInterval(std::chrono::milliseconds(qMin(m_restartRemainingMs, kLongestTickMs)));
 }
 
 void ServerCore::restartTick()
 {
     m_restartRemainingMs -= m_timer1.interval();
-    if (m_restartRemainingMs > 0) {
-        m_timer1.setInterval(std::chrono::milliseconds(qMin(m_restartRemainingMs, kLongestTickMs)));
-        return;
+    if (m_restartRemainingMs <= 0) {
+        m_restartRemainingMs = restartIntervalMs();
+        Timer1_Timer();
     }
-    m_restartRemainingMs = m_restartIntervalMs;
-    m_timer1.setInterval(std::chrono::milliseconds(qMin(m_restartRemainingMs, kLongestTickMs)));
-    Timer1_Timer();
+    nextRestartTick();
 }
 
 // ---------------------------------------------------------------- calls

@@ -97,7 +97,7 @@ public:
     void stopRestartTimer();
     void startRestartTimer();
     bool restartTimerActive() const { return m_timer1.isActive(); }
-    qint64 restartIntervalMs() const { return m_restartIntervalMs; }
+    qint64 restartIntervalMs() const { return qint64(m_settings.secCapiConnection) * 1000; }
 
     // State the window shows.
     const ServerSettings& settings() const { return m_settings; }
@@ -158,8 +158,8 @@ private:
     QTimer m_timer1;
     // A QTimer takes at most 2^31 ms; longer intervals are counted out.
     static constexpr qint64 kLongestTickMs = 24LL * 3600 * 1000;
-    qint64 m_restartIntervalMs = 0;
     qint64 m_restartRemainingMs = 0;
+    void nextRestartTick(); // the timer's next step towards the end of the interval
     bool m_unloaded = false;
     struct WaitingCall {
         QString called;

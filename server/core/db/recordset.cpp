@@ -168,7 +168,8 @@ struct Recordset::Impl : detail::ConnectionUser {
     QHash<QString, int> tableByExact; // as spelt
     QString primaryKey;
     bool keyReturned = false; // PostgreSQL: INSERT ... RETURNING the key
-    bool sqlite = false;
+    bool isSqlite = false;
+    bool direct = false;                    // SQLite rows bound on the driver's handle
     QHash<QVector<int>, QSqlQuery> inserts; // prepared, per column set
     // The same on SQLite, run on the connection's own handle.
     QHash<QVector<int>, std::shared_ptr<SqliteInsert>> sqliteInserts;
@@ -331,7 +332,8 @@ struct Recordset::Impl : detail::ConnectionUser {
             tableByExact.insert(name, tableByName.value(name.toLower()));
         const QSqlIndex key = db.primaryIndex(catalogued);
         primaryKey = key.count() == 1 ? key.fieldName(0) : QString();
-        sqlite = db.driverName() == QLatin1String("QSQLITE");
+        isSqlite = db.driverName() == QLatin1String("QSQLITE");
+        direct = isSqlite;
         keyReturned = !primaryKey.isEmpty() && db.driverName() == QLatin1String("QPSQL");
         tableRead = true;
     }
@@ -376,7 +378,7 @@ struct Recordset::Impl : detail::ConnectionUser {
             if (!prepared) {
                 if (!failure.isEmpty())
                     throw saveError(failure, text);
-                sqlite = false;
+                direct = false;
                 return false;
             }
             if (sqliteInserts.size() >= maxPreparedInserts)
@@ -392,16 +394,22 @@ struct Recordset::Impl : detail::ConnectionUser {
             sqliteInserts.erase(it);
             throw saveError(failure, text);
         }
-        const int keyColumn = primaryKey.isEmpty() ? -1 : tableColumn(primaryKey);
-        if (keyColumn >= 0 && !pendingColumns.contains(keyColumn))
+        if (keyFromDatabase())
             id = it.value()->lastInsertId();
         return true;
+    }
+
+    // The row leaves its key to the database, which gives it back.
+    bool keyFromDatabase() const
+    {
+        const int keyColumn = primaryKey.isEmpty() ? -1 : tableColumn(primaryKey);
+        return keyColumn >= 0 && !pendingColumns.contains(keyColumn);
     }
 
     void insertPending()
     {
         QVariant id;
-        if (!sqlite || !insertDirect(id))
+        if (!direct || !insertDirect(id))
             insertThroughQt(id);
 
         // The saved row becomes part of the result set.
@@ -429,14 +437,10 @@ struct Recordset::Impl : detail::ConnectionUser {
             text = insertText(db);
             if (inserts.size() >= maxPreparedInserts) {
                 inserts.clear();
-                sqliteInserts.clear();
             }
             QSqlQuery prepared(db);
             if (!prepared.prepare(text)) {
-                throw VbError::database(
-                    QStringLiteral(
-                        "Der Datensatz konnte nicht gespeichert werden: %1 [Anweisung: %2]")
-                        .arg(sqlErrorText(prepared.lastError()), text));
+                throw saveError(sqlErrorText(prepared.lastError()), text);
             }
             it = inserts.insert(pendingColumns, prepared);
         } else if (!connection || !connection->open) {
@@ -450,20 +454,17 @@ struct Recordset::Impl : detail::ConnectionUser {
             const QString failure = sqlErrorText(insert.lastError());
             text = insert.lastQuery();
             inserts.erase(it);
-            throw VbError::database(
-                QStringLiteral("Der Datensatz konnte nicht gespeichert werden: %1 [Anweisung: %2]")
-                    .arg(failure, text));
+            throw saveError(failure, text);
         }
         // The key the database gave the row (PostgreSQL: RETURNING; asking for
         // lastval() instead would fail, and so abort a transaction, on
         // tables without a sequence).
-        const int keyColumn = primaryKey.isEmpty() ? -1 : tableColumn(primaryKey);
-        if (keyColumn >= 0 && !pendingColumns.contains(keyColumn)) {
+        if (keyFromDatabase()) {
             if (keyReturned) {
                 if (insert.next()) {
                     id = insert.value(0);
                 }
-            } else if (database().driverName() == QLatin1String("QSQLITE")) {
+            } else if (isSqlite) {
                 id = insert.lastInsertId();
             }
         }
