@@ -13,6 +13,14 @@ packages=(
   # telephony lines (SIP, CAPI), their test peers and the fuzzers
   libsofia-sip-ua-dev libsofia-sip-ua-glib-dev libphonenumber-dev libcapi20-dev
   sip-tester kamailio clang
+  # controls (Designer plugins, QUiLoader) and German texts of Qt's dialogs
+  qt6-tools-dev qt6-tools-dev-tools designer-qt6 libqt6opengl6-dev libxkbcommon-dev
+  qt6-translations-l10n
+  # report program: printing through CUPS, its test queues, PDF checks, fonts, D-Bus
+  cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils fonts-liberation2
+  dbus python3-dbus
+  # TLS certificates in tests, Debian packages and their checks
+  openssl dpkg-dev fakeroot lintian
 )
 
 missing=()
