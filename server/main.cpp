@@ -1,5 +1,6 @@
 #include "desktop.h"
 #include "gui/frmmain.h"
+#include "gui/guiapplication.h"
 #include "iconlist.h"
 #include "index/buildindexcommand.h"
 #include "linefactory.h"
@@ -73,7 +74,11 @@ int main(int argc, char** argv)
     if (hasFlag(argc, argv, "--headless"))
         return runHeadless(argc, argv);
 
+    if (!displayAvailable())
+        return refuseWithoutDisplay(QStringLiteral(
+            "Der Server kann ohne Fenster laufen: VorsaSrv --headless [--dir ORDNER]"));
     QApplication app(argc, argv);
+    installGermanTranslations(app);
     app.setApplicationName(frmMain::caption());
     // Caught from the start: the window's construction loads the server and
     // may show message boxes; a signal meanwhile closes it once it is built.
