@@ -57,6 +57,14 @@ int runHeadless(int argc, char** argv)
     core.Form_Load();
     if (stop.open())
         return 0;
+    // Without a port or a line the server would only sit there: the service
+    // manager and the administrator must see that it did not start.
+    if (const QString problem = core.startupProblem(); !problem.isEmpty()) {
+        reporter.message(problem + QStringLiteral(" VorsaSrv wird beendet."),
+                         QStringLiteral("VorsaSrv"), MessageIcon::Critical);
+        core.Form_Unload();
+        return 1;
+    }
     return app.exec();
 }
 } // namespace

@@ -1,9 +1,9 @@
 #include "callclient.h"
 
 #include "iconlist.h"
+#include "net/socketerror.h"
 #include "notificationline.h"
 #include "reporter.h"
-#include "socketerror.h"
 #include "win1252.h"
 
 #include <QEventLoop>

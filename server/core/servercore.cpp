@@ -20,6 +20,16 @@ const QString kSettings = QStringLiteral("Settings");
 const QString kSampleCallingNumber = QStringLiteral("0521123456");
 const QString kHidden = QStringLiteral("(hidden)");
 
+// A number setting as text to a number; a failure names the key and the value.
+qint32 numberSetting(const QString& key, const QString& text)
+{
+    try {
+        return toLong(text);
+    } catch (const VbError& e) {
+        throw VbError(e.number(), QStringLiteral("%1 (%2 \"%3\")").arg(e.description(), key, text));
+    }
+}
+
 // Whole seconds from a to b, counted as second boundaries crossed.
 qint64 wholeSecondsBetween(const QDateTime& a, const QDateTime& b)
 {
@@ -144,18 +154,22 @@ void ServerCore::EinlesenParameterAllgemein()
         const QString cutText =
             readWithMarker(QStringLiteral("LetzteStellenAbschneiden"), QStringLiteral("999"),
                            QStringLiteral("999"), QStringLiteral("3"));
-        s.cutDigits = toLong(cutText);
+        s.cutDigits = numberSetting(QStringLiteral("LetzteStellenAbschneiden"), cutText);
         s.letzteStellenAbschneiden = cutText;
         s.secCapiConnection =
-            toLong(readWithMarker(QStringLiteral("SecCapiConnection"), QStringLiteral("999"),
-                                  QStringLiteral("999"), QStringLiteral("60")));
-        s.dateDiffSec = toLong(readWithMarker(QStringLiteral("DateDiffSec"), QStringLiteral("999"),
-                                              QStringLiteral("999"), QStringLiteral("30")));
+            numberSetting(QStringLiteral("SecCapiConnection"),
+                          readWithMarker(QStringLiteral("SecCapiConnection"), QStringLiteral("999"),
+                                         QStringLiteral("999"), QStringLiteral("60")));
+        s.dateDiffSec =
+            numberSetting(QStringLiteral("DateDiffSec"),
+                          readWithMarker(QStringLiteral("DateDiffSec"), QStringLiteral("999"),
+                                         QStringLiteral("999"), QStringLiteral("30")));
         s.computerName = m_clients.localHostName();
         m_label5 = s.computerName.isEmpty() ? QStringLiteral("Computername: **unbekannt**")
                                             : QStringLiteral("Computername: ") + s.computerName;
         emit labelsChanged();
-        int port = toLong(
+        int port = numberSetting(
+            QStringLiteral("LocalPort"),
             IniLesen(kSettings, QStringLiteral("LocalPort"), s.iniPath, QStringLiteral("0")));
         if (port == 0) {
             port = 1001;
@@ -164,8 +178,9 @@ void ServerCore::EinlesenParameterAllgemein()
         s.localPort = port;
         m_label6 = QStringLiteral("LocalPort: ") + QString::number(port);
         emit labelsChanged();
-        const int mark = toLong(IniLesen(kSettings, QStringLiteral("BeiDoppelFragezeichen"),
-                                         s.iniPath, QStringLiteral("9")));
+        const int mark = numberSetting(QStringLiteral("BeiDoppelFragezeichen"),
+                                       IniLesen(kSettings, QStringLiteral("BeiDoppelFragezeichen"),
+                                                s.iniPath, QStringLiteral("9")));
         if (mark == 0) {
             s.beiDoppelFragezeichen = false;
         } else {
@@ -195,6 +210,7 @@ void ServerCore::ensureLine()
                            "bekannt sind SIM, SIP, CALLMONITOR und CAPI.")
                 .arg(name));
         m_line = std::make_unique<NullLine>();
+        m_noLine = true;
     }
     connect(m_line.get(), &IPhoneLine::IncomingCall, this, &ServerCore::ISDNPhone_IncomingCall);
     connect(m_line.get(), &IPhoneLine::IncomingPhoneCall, this,
@@ -214,6 +230,17 @@ QString ServerCore::lineStatusText(bool started) const
     return QStringLiteral("startCAPI()=True  CAPI ") + m_line->capiVersion() +
            QStringLiteral(" release ") + m_line->capiRelease() + QStringLiteral(". Card made by ") +
            m_line->cardMaker() + QStringLiteral(" has serial number ") + m_line->serialNumber();
+}
+
+QString ServerCore::startupProblem() const
+{
+    if (!m_clients.isListening())
+        return QStringLiteral("Der Server lauscht auf keinem TCP-Port (Settings/LocalPort), "
+                              "kein Client kann sich verbinden.");
+    if (!m_line || m_noLine)
+        return QStringLiteral("Der Server hat keine Leitung (Settings/Line), es kommen keine "
+                              "Anrufe an.");
+    return {};
 }
 
 void ServerCore::StartUp()

@@ -125,6 +125,11 @@ public:
     // The line status text of a start.
     QString lineStatusText(bool started) const;
 
+    // Why the loaded server can take no calls at all: it listens on no TCP
+    // port, or Settings/Line names no line of this program. Empty when it can.
+    // The headless server ends with it; the window stays open.
+    QString startupProblem() const;
+
 signals:
     void capiInfoChanged(const QString& text);
     void debugListChanged(const QStringList& lines);
@@ -134,6 +139,7 @@ signals:
 
 private:
     void ensureLine();
+    bool m_noLine = false; // Settings/Line names no line
     void setCapiInfo(const QString& text);
     void addDebug(const QString& line);
     clsDaten& field(const QString& name);

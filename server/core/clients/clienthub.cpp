@@ -1,6 +1,7 @@
 #include "clienthub.h"
 
 #include "calllog.h"
+#include "net/socketerror.h"
 #include "reporter.h"
 #include "vberror.h"
 #include "win1252.h"
@@ -74,10 +75,10 @@ void ClientHub::listen(quint16 port)
     if (m_listener->isListening())
         m_listener->close();
     if (!m_listener->listen(QHostAddress::Any, port)) {
-        throw VbError(err::SocketError,
-                      QStringLiteral("Der TCP-Port %1 kann nicht geöffnet werden: %2")
-                          .arg(port)
-                          .arg(m_listener->errorString()));
+        const SocketError e = SocketError::from(m_listener->serverError());
+        throw VbError(e.number, QStringLiteral("Der TCP-Port %1 kann nicht geöffnet werden: %2")
+                                    .arg(port)
+                                    .arg(e.description));
     }
 }
 
@@ -168,7 +169,7 @@ void ClientHub::acceptOn(int index, qintptr requestID)
 
     auto* socket = new QTcpSocket(this);
     if (!socket->setSocketDescriptor(requestID)) {
-        const QString reason = socket->errorString();
+        const QString reason = SocketError::from(socket->error()).description;
         delete socket;
         throw VbError(err::SocketError,
                       QStringLiteral("Die Verbindung kann nicht angenommen werden: ") + reason);

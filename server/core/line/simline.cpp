@@ -1,5 +1,6 @@
 #include "simline.h"
 
+#include "net/socketerror.h"
 #include "reporter.h"
 #include "vberror.h"
 
@@ -61,7 +62,7 @@ bool SimLine::startCAPI()
             // cannot hold one.
             const QString why = QFile::encodeName(m_path).size() > 107
                                     ? QStringLiteral("der Pfad ist länger als 107 Zeichen")
-                                    : m_server->errorString();
+                                    : SocketError::from(m_server->serverError()).description;
             delete m_server;
             m_server = nullptr;
             reportFailure(why);
