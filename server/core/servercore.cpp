@@ -4,6 +4,7 @@
 #include "desktop.h"
 #include "iconlist.h"
 #include "ini.h"
+#include "lookup/callingnumber.h"
 #include "notification.h"
 #include "reporter.h"
 #include "vberror.h"
@@ -11,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <limits>
 
 namespace vorsa {
 
@@ -19,6 +21,10 @@ const QString kSettings = QStringLiteral("Settings");
 // The sample number the test call offers when nothing was entered before.
 const QString kSampleCallingNumber = QStringLiteral("0521123456");
 const QString kHidden = QStringLiteral("(hidden)");
+const QString kNotFound = QStringLiteral("***");
+// How long a call waits for a database that another program holds locked
+// before it goes out as not identified.
+constexpr int kCallLockWaitMs = 2000;
 
 // A number setting as text to a number; a failure names the key and the value.
 qint32 numberSetting(const QString& key, const QString& text)
@@ -49,6 +55,7 @@ ServerCore::ServerCore(Environment environment, QObject* parent)
     if (!m_env.lineFactory)
         m_env.lineFactory = createBuiltinLine;
     m_settings.iniPath = m_env.programDir + QStringLiteral("/VorsaSrv.INI");
+    m_connection.setLockWaitMs(kCallLockWaitMs);
     m_timer1.setTimerType(Qt::CoarseTimer);
     connect(&m_timer1, &QTimer::timeout, this, &ServerCore::restartTick);
     connect(&m_clients, &ClientHub::connectionsChanged, this, &ServerCore::connectionsChanged);
@@ -343,11 +350,33 @@ void ServerCore::reportRow()
 
 int ServerCore::iconForRecord(int records)
 {
-    if (records >= 2 && m_settings.beiDoppelFragezeichen)
-        return 2;
-    if (!m_queries.iconField().isEmpty())
-        return toInt16(field(m_queries.iconField()).FieldValue) + 4;
-    return 1;
+    // An icon field value that gives no icon number (empty, not a number, or
+    // a sum beyond 16 bits) is said, and the call still goes out, as one that
+    // could not be identified by its icon.
+    int icon = 3;
+    guarded(*m_env.reporter, QStringLiteral("ISDNPhone_IncomingCall"), [&] {
+        if (records >= 2 && m_settings.beiDoppelFragezeichen) {
+            icon = 2;
+        } else if (!m_queries.iconField().isEmpty()) {
+            const int sum = toInt16(field(m_queries.iconField()).FieldValue) + 4;
+            if (sum > std::numeric_limits<qint16>::max())
+                throw VbError::overflow();
+            icon = sum;
+        } else {
+            icon = 1;
+        }
+    });
+    return icon;
+}
+
+void ServerCore::reportNotIdentified(const QString& calling, const QStringList& columns)
+{
+    field(QStringLiteral("Anrufer")).FieldValue = calling;
+    field(QStringLiteral("Versuche")).FieldValue = 0;
+    for (const QString& column : columns)
+        field(column).FieldValue = kNotFound;
+    m_icon = 3;
+    reportRow();
 }
 
 void ServerCore::ISDNPhone_IncomingCall(const QString& called, const QString& calling,
@@ -404,31 +433,39 @@ void ServerCore::handleIncomingCall(const QString& called, const QString& callin
             return;
         }
 
-        QString number = calling;
-        if (m_settings.amt == QLatin1String("0")) {
-            if (number.isEmpty())
-                throw VbError::invalidCall();
-            number = number.mid(1);
-        } else if (m_settings.amt == QLatin1String("N")) {
-            number.prepend(QLatin1Char('0'));
+        // The caller's text never acts as a pattern: a number that is not
+        // digits identifies nobody and goes out without a lookup.
+        QString number = callingnumber::lookupDigits(calling);
+        if (number.isEmpty()) {
+            reportNotIdentified(calling, m_queries.notFoundColumns());
+            return;
         }
+        if (m_settings.amt == QLatin1String("0"))
+            number = number.mid(1);
+        else if (m_settings.amt == QLatin1String("N"))
+            number.prepend(QLatin1Char('0'));
         if (!number.startsWith(QLatin1Char('0')))
             number.prepend(m_settings.eigeneVorwahl);
 
         clsSqlRs* query = m_queries.AnruferSuchen(number, m_connection, connectionString(),
                                                   m_settings.platzhalter);
-        if (!query)
+        // No database (already said): the call still goes out and into the
+        // journal, as one that could not be identified.
+        if (!query) {
+            reportNotIdentified(calling, m_queries.notFoundColumns());
             return;
+        }
 
+        if (query->RecordCount <= 0) {
+            // Nothing found, or the search failed (said): the columns of its
+            // last result show "***".
+            reportNotIdentified(calling, query->columnNames);
+            return;
+        }
         field(QStringLiteral("Anrufer")).FieldValue = calling;
         field(QStringLiteral("Versuche")).FieldValue = query->AnzahlVersuche;
 
-        if (query->RecordCount <= 0) {
-            for (int i = 0; i < query->Rs.fieldCount(); ++i)
-                field(query->Rs.fieldName(i)).FieldValue = QStringLiteral("***");
-            m_icon = 3;
-            reportRow();
-        } else if (query->RecordCount == 1) {
+        if (query->RecordCount == 1) {
             copyCurrentRecord(*query);
             m_icon = iconForRecord(1);
             if (m_autobooking.msn.isEmpty() || m_autobooking.msn == called)

@@ -144,7 +144,10 @@ private:
     void addDebug(const QString& line);
     clsDaten& field(const QString& name);
     void copyCurrentRecord(clsSqlRs& query);
-    int iconForRecord(int several);
+    int iconForRecord(int records);
+    // Sends, lists and journals the call as one whose caller was not
+    // identified: icon 3, the number as it came, "***" in `columns`.
+    void reportNotIdentified(const QString& calling, const QStringList& columns);
     void reportRow();
     QString readWithMarker(const QString& key, const QString& readDefault, const QString& marker,
                            const QString& effective);
