@@ -11,13 +11,27 @@ namespace vorsa {
 void CallLog::WriteLog(const QString& line) const
 {
     QFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+    // Unbuffered: a full disk shows at the write itself, and the bytes that
+    // did reach the file are known.
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered) &&
+        !file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         throw VbError::pathFileAccess(m_path);
-    const QByteArray bytes = toWin1252(line) + "\r\n";
-    // The bytes leave the buffer only at flush or close; a full disk shows
-    // there, not at write().
-    if (file.write(bytes) != bytes.size() || !file.flush())
+    const qint64 before = file.size();
+    QByteArray bytes = toWin1252(line) + "\r\n";
+    // A last line that was left unfinished (a crash, or a disk that was full
+    // before this check existed) is ended first: an entry always starts on a
+    // line of its own and is never glued to another.
+    if (before > 0 && file.isReadable() && file.seek(before - 1)) {
+        char last = 0;
+        if (file.getChar(&last) && last != '\n')
+            bytes.prepend("\r\n");
+    }
+    if (file.write(bytes) != bytes.size()) {
+        // A full disk: take the part that was written back out, so that no
+        // half line stays behind.
+        file.resize(before);
         throw VbError::pathFileAccess(m_path);
+    }
     file.close();
     if (file.error() != QFileDevice::NoError)
         throw VbError::pathFileAccess(m_path);

@@ -14,7 +14,10 @@ public:
     void setPath(const QString& path) { m_path = path; }
     const QString& path() const { return m_path; }
 
-    // WriteLog: appends one line. Fails with 75 when the file cannot be written.
+    // WriteLog: appends one line. Fails with 75 when the file cannot be
+    // written; a write that fails halfway (a full disk) is taken back out, so
+    // the file never holds half an entry. An entry always starts on a line of
+    // its own, also after a last line that something left unfinished.
     void WriteLog(const QString& line) const;
 
     // Calls `entry` with the message (without "*D*") of every journal entry that
