@@ -4,25 +4,54 @@
 
 namespace vorsa {
 
-void MessageBoxReporter::message(const QString& text, const QString& title, MessageIcon icon)
+namespace {
+QMessageBox::Icon boxIcon(MessageIcon icon)
 {
-    QMessageBox::Icon boxIcon = QMessageBox::Warning;
     switch (icon) {
     case MessageIcon::Warning:
-        boxIcon = QMessageBox::Warning;
-        break;
+        return QMessageBox::Warning;
     case MessageIcon::Critical:
-        boxIcon = QMessageBox::Critical;
-        break;
+        return QMessageBox::Critical;
     case MessageIcon::Information:
-        boxIcon = QMessageBox::Information;
-        break;
+        return QMessageBox::Information;
     case MessageIcon::Question:
-        boxIcon = QMessageBox::Question;
-        break;
+        return QMessageBox::Question;
     }
-    QMessageBox box(boxIcon, title, text, QMessageBox::Ok, m_parent);
-    box.exec();
+    return QMessageBox::Warning;
+}
+} // namespace
+
+QList<QMessageBox*> MessageBoxReporter::openBoxes() const
+{
+    QList<QMessageBox*> out;
+    for (const auto& box : m_open) {
+        if (box)
+            out << box.data();
+    }
+    return out;
+}
+
+void MessageBoxReporter::message(const QString& text, const QString& title, MessageIcon icon)
+{
+    if (m_modal) {
+        QMessageBox box(boxIcon(icon), title, text, QMessageBox::Ok, m_parent);
+        box.exec();
+        return;
+    }
+    m_open.removeAll(nullptr);
+    for (const auto& open : m_open) {
+        if (open->text() == text && open->windowTitle() == title) {
+            open->raise();
+            return;
+        }
+    }
+    if (m_open.size() >= MaxOpenBoxes)
+        return;
+    auto* box = new QMessageBox(boxIcon(icon), title, text, QMessageBox::Ok, m_parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+    m_open.append(box);
 }
 
 } // namespace vorsa
