@@ -5,6 +5,8 @@
 #include "win1252.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <limits>
 
 namespace vorsa {
 
@@ -40,14 +42,25 @@ void CallLog::WriteLog(const QString& line) const
 void CallLog::readJournal(const QString& filter,
                           const std::function<void(const QString&)>& entry) const
 {
+    constexpr qint64 all = std::numeric_limits<qint64>::max();
+    readJournalPart(filter, 0, all, all, entry);
+}
+
+qint64 CallLog::readJournalPart(const QString& filter, qint64 offset, qint64 end, qint64 budget,
+                                const std::function<void(const QString&)>& entry) const
+{
     QFile file(m_path);
     if (!file.exists())
         throw VbError::fileNotFound(m_path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(offset))
         throw VbError::pathFileAccess(m_path);
     const QByteArray marker = QByteArrayLiteral("*D*");
-    while (!file.atEnd()) {
+    qint64 position = offset;
+    qint64 read = 0;
+    while (position < end && read < budget && !file.atEnd()) {
         QByteArray raw = file.readLine();
+        position += raw.size();
+        read += raw.size();
         if (!raw.startsWith(marker))
             continue;
         while (raw.endsWith('\n') || raw.endsWith('\r'))
@@ -56,6 +69,15 @@ void CallLog::readJournal(const QString& filter,
         if (journal::selected(message, filter))
             entry(message);
     }
+    return position;
+}
+
+qint64 CallLog::journalEnd() const
+{
+    QFileInfo info(m_path);
+    if (!info.exists())
+        throw VbError::fileNotFound(m_path);
+    return info.size();
 }
 
 } // namespace vorsa
