@@ -48,6 +48,7 @@ int runHeadless(int argc, char** argv)
     env.desktop = &desktop;
     env.icons = &icons;
     env.lineFactory = createPhoneLine;
+    env.listRows = false; // no window shows them
     ServerCore core(env);
     // Caught from the start; a signal during the load is served after it.
     TerminationSignal stop([&] {

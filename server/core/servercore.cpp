@@ -343,8 +343,9 @@ void ServerCore::copyCurrentRecord(clsSqlRs& query)
 
 void ServerCore::reportRow()
 {
-    guarded(*m_env.reporter, QStringLiteral("ListView1DatenAdd"),
-            [&] { ListView1DatenAdd(m_callList, m_fields, m_icon, m_iconCount); });
+    if (m_env.listRows)
+        guarded(*m_env.reporter, QStringLiteral("ListView1DatenAdd"),
+                [&] { ListView1DatenAdd(m_callList, m_fields, m_icon, m_iconCount); });
     ClientsNachrichtVerfassen();
 }
 

@@ -64,6 +64,10 @@ public:
         IIconList* icons = nullptr;
         LineFactory lineFactory; // empty: the built-in lines
         Clock clock;             // empty: the system clock
+        // Whether reported calls are kept as rows of the call list. Without
+        // a window nobody sees the list, and a server that runs for months
+        // would only grow by it.
+        bool listRows = true;
     };
 
     explicit ServerCore(Environment environment, QObject* parent = nullptr);

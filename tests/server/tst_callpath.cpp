@@ -67,6 +67,17 @@ private slots:
                                   "09:14:05;Anrufer=0521111;Name=Meier;Art=2;Versuche=0")});
     }
 
+    void withoutAWindowNoRowsAreKept()
+    {
+        ServerFixture f;
+        f.listRows = false;
+        prepare(f);
+        f.load();
+        f.line->ring(QStringLiteral("0521999"), QStringLiteral("0521111"));
+        QCOMPARE(f.journal().size(), 1);
+        QCOMPARE(f.core->callList().rowCount(), 0);
+    }
+
     void repeatWindowBoundary()
     {
         ServerFixture f;

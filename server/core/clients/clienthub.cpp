@@ -230,7 +230,6 @@ void ClientHub::dropConnection(int index)
     Slot* slot = slotAt(index);
     if (!slot || !slot->socket)
         return;
-    const bool large = slot->socket->bytesToWrite() + slot->held.size() > ReplayWindowBytes;
     slot->socket->disconnect(this);
     slot->socket->abort();
     slot->socket->deleteLater();
@@ -238,8 +237,15 @@ void ClientHub::dropConnection(int index)
     slot->replay.reset();
     slot->held = QByteArray();
     slot->listed = false;
-    if (large)
-        QTimer::singleShot(0, this, &returnFreedMemory); // after the socket is gone
+    // Once the socket is gone (and the others that end in the same turn),
+    // what it held goes back to the system.
+    if (!m_trimScheduled) {
+        m_trimScheduled = true;
+        QTimer::singleShot(100, this, [this] {
+            m_trimScheduled = false;
+            returnFreedMemory();
+        });
+    }
 }
 
 void ClientHub::Winsock1_DataArrival(int index)

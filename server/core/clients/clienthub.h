@@ -94,6 +94,7 @@ private:
     std::unique_ptr<ListenSocket> m_listener;
     std::vector<std::unique_ptr<Slot>> m_slots; // slot i at position i - 1
     QStringList m_connections;
+    bool m_trimScheduled = false;
 };
 
 } // namespace vorsa
