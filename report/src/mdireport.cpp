@@ -1,0 +1,248 @@
+#include "mdireport.h"
+
+#include "frmreportseite.h"
+#include "gui/guidesktop.h"
+#include "gui/messageboxreporter.h"
+#include "gui/modfenster.h"
+#include "reporter.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QScrollArea>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace OrvoReport2 {
+
+using vorsa::guarded;
+using vorsa::ignoringErrors;
+
+const QString mdiReport::Titel = QStringLiteral("Orvo - Druckvorschau");
+
+namespace {
+struct Zoomstufe {
+    const char* text;
+    qint16 wert;
+};
+constexpr Zoomstufe Zoomstufen[] = {{"400%", 400}, {"300%", 300}, {"200%", 200}, {"150%", 150},
+                                    {"100%", 100}, {"75%", 75},   {"50%", 50}};
+} // namespace
+
+mdiReport::mdiReport(vorsa::IDesktop* desktop, vorsa::IReporter* reporter, QWidget* parent)
+    : QMainWindow(parent),
+      m_eigenerDesktop(desktop ? nullptr : std::make_unique<vorsa::GuiDesktop>(this)),
+      m_eigenerReporter(reporter ? nullptr : std::make_unique<vorsa::MessageBoxReporter>(this)),
+      m_desktop(desktop ? *desktop : *m_eigenerDesktop),
+      m_reporter(reporter ? *reporter : *m_eigenerReporter)
+{
+    setObjectName(QStringLiteral("mdiReport"));
+    setWindowTitle(Titel);
+    bauen();
+    // The report starts on the system's default printer, so that the margins,
+    // the print dialog and the printing all speak of the same printer.
+    m_dok.druck.PrinterIndex = ReportDrucker::standardIndex();
+    guarded(m_reporter, QStringLiteral("MDIForm_Load"), [&] {
+        vorsa::FensterPositionLaden(this, DesignedWidth, DesignedHeight, ProgrammTitel);
+        if (m_dok.druck.Copies == 0)
+            m_dok.druck.Copies = 1;
+        m_dok.schrift = AktuelleSchrift{};
+    });
+}
+
+mdiReport::~mdiReport() = default;
+
+void mdiReport::bauen()
+{
+    m_toolbar = addToolBar(QStringLiteral("Toolbar1"));
+    m_toolbar->setObjectName(QStringLiteral("Toolbar1"));
+    m_toolbar->setMovable(false);
+    m_toolbar->setFloatable(false);
+    m_toolbar->toggleViewAction()->setVisible(false);
+
+    const auto knopfDazu = [&](const QString& key, const QString& text, QStyle::StandardPixmap bild,
+                               const QString& thema) {
+        QAction* a =
+            m_toolbar->addAction(QIcon::fromTheme(thema, style()->standardIcon(bild)), text);
+        a->setObjectName(key);
+        a->setToolTip(text);
+        connect(a, &QAction::triggered, this, [this, key] { knopfGeklickt(key); });
+        return a;
+    };
+    knopfDazu(QStringLiteral("First"), QStringLiteral("Erste Seite"), QStyle::SP_MediaSkipBackward,
+              QStringLiteral("go-first"));
+    knopfDazu(QStringLiteral("Prev"), QStringLiteral("Vorige Seite"), QStyle::SP_ArrowBack,
+              QStringLiteral("go-previous"));
+
+    auto* platzhalter = new QWidget(m_toolbar);
+    platzhalter->setObjectName(QStringLiteral("lblVonBis"));
+    platzhalter->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    auto* zeile = new QHBoxLayout(platzhalter);
+    zeile->setContentsMargins(4, 0, 4, 0);
+    m_text1 = new QLineEdit(platzhalter);
+    m_text1->setObjectName(QStringLiteral("Text1"));
+    m_text1->setReadOnly(true);
+    m_text1->setFocusPolicy(Qt::NoFocus);
+    m_text1->setAlignment(Qt::AlignCenter);
+    m_text1->setFixedWidth(
+        m_text1->fontMetrics().horizontalAdvance(QStringLiteral("00000 / 00000")) + 12);
+    zeile->addWidget(m_text1);
+    m_toolbar->addWidget(platzhalter);
+
+    knopfDazu(QStringLiteral("Next"), QStringLiteral("Nächste Seite"), QStyle::SP_ArrowForward,
+              QStringLiteral("go-next"));
+    knopfDazu(QStringLiteral("Last"), QStringLiteral("Letzte Seite"), QStyle::SP_MediaSkipForward,
+              QStringLiteral("go-last"));
+    m_toolbar->addSeparator();
+    QAction* drucken = knopfDazu(QStringLiteral("Print"), QStringLiteral("Drucken"),
+                                 QStyle::SP_FileIcon, QStringLiteral("document-print"));
+    if (auto* b = qobject_cast<QToolButton*>(m_toolbar->widgetForAction(drucken)))
+        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_toolbar->addSeparator();
+
+    m_combo1 = new QComboBox(m_toolbar);
+    m_combo1->setObjectName(QStringLiteral("Combo1"));
+    m_combo1->setToolTip(QStringLiteral("Zoom"));
+    for (const Zoomstufe& z : Zoomstufen)
+        m_combo1->addItem(QString::fromLatin1(z.text), int(z.wert));
+    m_combo1->setCurrentIndex(m_combo1->findData(100));
+    connect(m_combo1, &QComboBox::activated, this, &mdiReport::ZoomWaehlen);
+    m_toolbar->addWidget(m_combo1);
+
+    m_bereich = new QScrollArea(this);
+    m_bereich->setObjectName(QStringLiteral("Bereich"));
+    m_bereich->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_bereich->setWidgetResizable(false);
+    m_bereich->setBackgroundRole(QPalette::Dark);
+    setCentralWidget(m_bereich);
+}
+
+QAction* mdiReport::knopf(const QString& key) const
+{
+    return m_toolbar->findChild<QAction*>(key, Qt::FindDirectChildrenOnly);
+}
+
+void mdiReport::seitenFensterLaden()
+{
+    if (m_seite)
+        return;
+    m_seite = new frmReportSeite;
+    m_seite->setXScale(qint16(m_combo1->currentData().toInt()));
+    // The scroll area keeps the page window centred horizontally.
+    m_bereich->setWidget(m_seite);
+    m_seite->BildAufbauen(m_drucker.druckbareBreite(), m_drucker.druckbareHoehe());
+}
+
+void mdiReport::blattNeuAufbauen()
+{
+    if (m_seite)
+        m_seite->BildAufbauen(m_drucker.druckbareBreite(), m_drucker.druckbareHoehe());
+}
+
+void mdiReport::Anzeigen()
+{
+    seitenFensterLaden();
+    QCoreApplication::processEvents();
+    show();
+    raise();
+    activateWindow();
+}
+
+bool mdiReport::SeiteAusgeben(qint64 n)
+{
+    const Seite* seite = m_dok.seite(n);
+    if (!seite)
+        return false;
+    if (seite->Objekte.isEmpty())
+        return true; // the page shown before stays
+    seitenFensterLaden();
+    if (!m_seite->SeiteZeichnen(*seite))
+        return false;
+    m_AktSeite = qint32(n);
+    m_text1->setText(QStringLiteral("%1 / %2").arg(m_AktSeite).arg(m_dok.SeitenAnzahl()));
+    return true;
+}
+
+void mdiReport::ZoomWaehlen(int index)
+{
+    if (index < 0 || index >= m_combo1->count())
+        return;
+    if (m_combo1->currentIndex() != index)
+        m_combo1->setCurrentIndex(index);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    seitenFensterLaden();
+    m_seite->setXScale(qint16(m_combo1->itemData(index).toInt()));
+    QCoreApplication::processEvents();
+    blattNeuAufbauen();
+    SeiteAusgeben(m_AktSeite);
+    QApplication::restoreOverrideCursor();
+}
+
+void mdiReport::knopfGeklickt(const QString& key)
+{
+    bool gezeigt = true;
+    if (key == QLatin1String("First"))
+        gezeigt = SeiteAusgeben(1);
+    else if (key == QLatin1String("Prev"))
+        gezeigt = SeiteAusgeben(qint64(m_AktSeite) - 1);
+    else if (key == QLatin1String("Next"))
+        gezeigt = SeiteAusgeben(qint64(m_AktSeite) + 1);
+    else if (key == QLatin1String("Last"))
+        gezeigt = SeiteAusgeben(m_dok.SeitenAnzahl());
+    if (!gezeigt)
+        m_desktop.beep();
+}
+
+void mdiReport::druckerEinstellungenAnwenden()
+{
+    // Settings the printer does not take are ignored.
+    ignoringErrors([&] { m_drucker.setPaperBin(m_dok.druck.PaperBin); });
+    ignoringErrors([&] { m_drucker.setPaperSize(m_dok.druck.PaperSize); });
+    ignoringErrors([&] { m_drucker.setOrientation(m_dok.druck.Orientation); });
+}
+
+void mdiReport::setPrinterSelection(qint32 index)
+{
+    m_dok.druck.PrinterIndex = m_drucker.auswaehlen(index);
+    druckerEinstellungenAnwenden();
+    blattNeuAufbauen();
+}
+
+void mdiReport::setOrientation(qint32 code)
+{
+    m_dok.druck.Orientation = code;
+    ignoringErrors([&] { m_drucker.setOrientation(code); });
+    blattNeuAufbauen();
+}
+
+void mdiReport::setPaperSize(qint32 code)
+{
+    m_dok.druck.PaperSize = code;
+    ignoringErrors([&] { m_drucker.setPaperSize(code); });
+    blattNeuAufbauen();
+}
+
+void mdiReport::setPaperBin(qint32 code)
+{
+    m_dok.druck.PaperBin = code;
+    ignoringErrors([&] { m_drucker.setPaperBin(code); });
+}
+
+void mdiReport::setPrintButtonOn(bool on)
+{
+    knopf(QStringLiteral("Print"))->setEnabled(on);
+}
+
+void mdiReport::closeEvent(QCloseEvent* event)
+{
+    guarded(m_reporter, QStringLiteral("MDIForm_Unload"),
+            [&] { vorsa::FensterPositionSpeichern(this, ProgrammTitel); });
+    event->accept();
+    emit geschlossen();
+}
+
+} // namespace OrvoReport2
