@@ -261,6 +261,8 @@ QVariantList ReportBusObjekt::aufrufen(const QString& n, const QVariantList& a)
                                 a.at(6).toString(), a.at(7).toString())};
     if (n == QLatin1String("AddBildObjekt"))
         return {r.AddBildObjekt(a.at(0).toString(), a.at(1).toDouble(), a.at(2).toDouble())};
+    if (n == QLatin1String("PdfSpeichern"))
+        return {r.PdfSpeichern(a.at(0).toString())};
     if (n == QLatin1String("Release")) {
         m_dienst.freigeben(this, false);
         return {};

@@ -1,7 +1,10 @@
 #!/usr/bin/python3
 """A two-page report through the report program OrvoReport2 over D-Bus.
 
-    report/examples/bericht.py            show it in the preview window
+    report/examples/bericht.py                  show it in the preview window
+    report/examples/bericht.py --sofort         print it at once, no preview
+    report/examples/bericht.py --pdf DATEI.pdf  write it as a PDF file
+    report/examples/bericht.py --drucker 1 ...  on printer 1 of the list (from 0)
 
 The session bus starts OrvoReport2 on the first call (its service file must be
 installed, or the program already running). Needs python3-dbus.
@@ -61,12 +64,34 @@ def fuellen(report, props):
 
 def main():
     argumente = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    argumente.parse_args()
+    argumente.add_argument("--sofort", action="store_true",
+                           help="ohne Vorschau auf dem Drucker ausgeben")
+    argumente.add_argument("--pdf", metavar="DATEI", help="als PDF-Datei speichern")
+    argumente.add_argument("--drucker", type=int, metavar="NR",
+                           help="Nummer des Druckers in der Liste (ab 0)")
+    args = argumente.parse_args()
+
     report, props = neuer_report(dbus.SessionBus())
+    if args.drucker is not None:
+        props.Set(REPORT, "PrinterSelection", dbus.Int32(args.drucker))
     fuellen(report, props)
-    # The preview stays open when this script ends; the user closes it.
-    report.Show()
-    report.SeiteAusgeben(1)
+    if args.pdf:
+        if not report.PdfSpeichern(os.path.abspath(args.pdf)):
+            print(f"{args.pdf} kann nicht geschrieben werden", file=sys.stderr)
+            return 1
+    if args.sofort:
+        # All pages go to the printer with the stored settings; the preview
+        # window closes by itself. Release waits until they are printed.
+        props.Set(REPORT, "Copies", dbus.Int32(1))
+        props.Set(REPORT, "SofortDrucken", True)
+        report.SeiteAusgeben(1)
+        report.Release()
+    elif not args.pdf:
+        # The preview stays open when this script ends; the user closes it.
+        report.Show()
+        report.SeiteAusgeben(1)
+    else:
+        report.Release()
     return 0
 
 

@@ -166,7 +166,18 @@ bool clsReport::SeiteAusgeben(qint32 lngSeiteNr)
 {
     try {
         m_fenster->SeiteAusgeben(lngSeiteNr); // its own result does not count here
+        if (m_SofortDrucken)
+            m_fenster->SofortDrucken();
         return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool clsReport::PdfSpeichern(const QString& strPfad)
+{
+    try {
+        return m_fenster->PdfSpeichern(strPfad);
     } catch (const std::exception&) {
         return false;
     }

@@ -1,21 +1,32 @@
 #include "mdireport.h"
 
+#include "frmdrucken.h"
 #include "frmreportseite.h"
 #include "gui/guidesktop.h"
 #include "gui/messageboxreporter.h"
 #include "gui/modfenster.h"
 #include "reporter.h"
+#include "vberror.h"
+#include "xprint.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QRegularExpression>
+#include <QSaveFile>
 #include <QScrollArea>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
+#include <cups/cups.h>
 
 namespace OrvoReport2 {
 
@@ -100,8 +111,12 @@ void mdiReport::bauen()
     m_toolbar->addSeparator();
     QAction* drucken = knopfDazu(QStringLiteral("Print"), QStringLiteral("Drucken"),
                                  QStyle::SP_FileIcon, QStringLiteral("document-print"));
-    if (auto* b = qobject_cast<QToolButton*>(m_toolbar->widgetForAction(drucken)))
-        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    QAction* pdf = knopfDazu(QStringLiteral("PDF"), QStringLiteral("Als PDF speichern"),
+                             QStyle::SP_DialogSaveButton, QStringLiteral("document-save-as"));
+    pdf->setIconText(QStringLiteral("PDF"));
+    for (QAction* a : {drucken, pdf})
+        if (auto* b = qobject_cast<QToolButton*>(m_toolbar->widgetForAction(a)))
+            b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_toolbar->addSeparator();
 
     m_combo1 = new QComboBox(m_toolbar);
@@ -193,6 +208,10 @@ void mdiReport::knopfGeklickt(const QString& key)
         gezeigt = SeiteAusgeben(qint64(m_AktSeite) + 1);
     else if (key == QLatin1String("Last"))
         gezeigt = SeiteAusgeben(m_dok.SeitenAnzahl());
+    else if (key == QLatin1String("Print"))
+        DruckDialogOeffnen();
+    else if (key == QLatin1String("PDF"))
+        PDF_Click();
     if (!gezeigt)
         m_desktop.beep();
 }
@@ -235,6 +254,122 @@ void mdiReport::setPaperBin(qint32 code)
 void mdiReport::setPrintButtonOn(bool on)
 {
     knopf(QStringLiteral("Print"))->setEnabled(on);
+}
+
+bool mdiReport::SeiteDrucken(qint64 n, QPainter& painter, BildSpeicher* bilder)
+{
+    const Seite* seite = m_dok.seite(n);
+    if (!seite)
+        return false;
+    try {
+        SeiteZeichnen(painter, *seite, 100, bilder);
+        return true;
+    } catch (const std::exception&) {
+        return false; // the rest of the page stays empty; the next page is printed
+    }
+}
+
+void mdiReport::Drucken(const QList<qint64>& seiten)
+{
+    ignoringErrors(
+        [&] { m_dok.druck.PrinterIndex = m_drucker.auswaehlen(m_dok.druck.PrinterIndex); });
+    druckerEinstellungenAnwenden();
+    blattNeuAufbauen();
+    QPrinter* drucker = m_drucker.drucker();
+    if (!drucker)
+        throw vorsa::VbError(vorsa::err::PrinterError,
+                             QStringLiteral("Es ist kein Drucker eingerichtet, auf dem gedruckt "
+                                            "werden kann."));
+    drucker->setDocName(windowTitle());
+    drucker->setCreator(ProgrammTitel);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QPainter painter;
+    if (!painter.begin(drucker)) {
+        QApplication::restoreOverrideCursor();
+        throw vorsa::VbError(vorsa::err::PrinterError,
+                             QStringLiteral("Der Drucker %1 nimmt keinen Druckauftrag an.")
+                                 .arg(m_drucker.geraetename()));
+    }
+    BildSpeicher bilder;
+    for (qsizetype i = 0; i < seiten.size(); ++i) {
+        if (i > 0)
+            drucker->newPage();
+        SeiteDrucken(seiten.at(i), painter, &bilder);
+    }
+    // Ending the job hands it to CUPS; Qt does not say whether CUPS took it.
+    painter.end();
+    QApplication::restoreOverrideCursor();
+    if (cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE)
+        throw vorsa::VbError(
+            vorsa::err::PrinterError,
+            QStringLiteral("Der Druckauftrag für %1 wurde nicht angenommen: %2")
+                .arg(m_drucker.geraetename(), QString::fromUtf8(cupsLastErrorString())));
+}
+
+bool mdiReport::PdfSpeichern(const QString& pfad)
+{
+    QSaveFile datei(pfad);
+    if (pfad.isEmpty() || !datei.open(QIODevice::WriteOnly))
+        return false;
+    QPdfWriter pdf(&datei);
+    pdf.setPageLayout(m_drucker.seitenLayout());
+    pdf.setResolution(m_drucker.drucker() ? m_drucker.drucker()->resolution() : 1200);
+    pdf.setTitle(windowTitle());
+    pdf.setCreator(ProgrammTitel);
+    QPainter painter;
+    if (!painter.begin(&pdf))
+        return false;
+    BildSpeicher bilder;
+    for (qint32 n = 1; n <= m_dok.SeitenAnzahl(); ++n) {
+        if (n > 1)
+            pdf.newPage();
+        SeiteDrucken(n, painter, &bilder);
+    }
+    painter.end();
+    return datei.commit();
+}
+
+frmDrucken* mdiReport::DruckDialogOeffnen()
+{
+    auto* dialog = new frmDrucken(this, m_dok.SeitenAnzahl(), m_dok.druck);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+    return dialog;
+}
+
+void mdiReport::SofortDrucken()
+{
+    auto* dialog = new frmDrucken(this, m_dok.SeitenAnzahl(), m_dok.druck);
+    dialog->show();
+    QCoreApplication::processEvents();
+    dialog->Command1_Click();
+    QCoreApplication::processEvents();
+    delete dialog;
+    close();
+}
+
+void mdiReport::setDateiFrage(std::function<QString(const QString&)> frage)
+{
+    m_dateiFrage = std::move(frage);
+}
+
+void mdiReport::PDF_Click()
+{
+    guarded(m_reporter, QStringLiteral("PDF_Click"), [&] {
+        QString name = windowTitle().section(QStringLiteral(": "), 1).trimmed();
+        name.replace(QRegularExpression(QStringLiteral("[/\\:*?\"<>|]")), QStringLiteral("_"));
+        const QString vorschlag = QDir::home().filePath(
+            (name.isEmpty() ? QStringLiteral("Bericht") : name) + QStringLiteral(".pdf"));
+        const QString pfad =
+            m_dateiFrage
+                ? m_dateiFrage(vorschlag)
+                : QFileDialog::getSaveFileName(this, QStringLiteral("Als PDF speichern"), vorschlag,
+                                               QStringLiteral("PDF-Dateien (*.pdf)"));
+        if (pfad.isEmpty())
+            return;
+        if (!PdfSpeichern(pfad))
+            throw vorsa::VbError::pathFileAccess(pfad);
+    });
 }
 
 void mdiReport::closeEvent(QCloseEvent* event)

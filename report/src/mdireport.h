@@ -4,10 +4,12 @@
 #include "reportdrucker.h"
 
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 
 class QAction;
 class QComboBox;
+class QPainter;
 class QLineEdit;
 class QScrollArea;
 class QToolBar;
@@ -19,6 +21,8 @@ class IReporter;
 
 namespace OrvoReport2 {
 
+class BildSpeicher;
+class frmDrucken;
 class frmReportSeite;
 
 // The program's title: the name of its per-user settings.
@@ -66,6 +70,25 @@ public:
     void setPaperBin(qint32 code);
     void setPrintButtonOn(bool on);
 
+    // Draws page n on a printer (or any surface) at 100 %; false when there
+    // is no such page or one of its objects cannot be drawn.
+    bool SeiteDrucken(qint64 n, QPainter& painter, BildSpeicher* bilder = nullptr);
+    // One print job on the report's printer (selected again, its settings
+    // applied, what it does not take ignored): the pages in this order, each
+    // on a sheet of its own; a number without a page gives an empty sheet.
+    // Fails with 482 when there is no printer or the job is refused.
+    void Drucken(const QList<qint64>& seiten);
+    // The whole report as a PDF file with the printer's page; false when the
+    // file cannot be written.
+    bool PdfSpeichern(const QString& pfad);
+    // "Print": the print dialog, not modal, owned by this window.
+    frmDrucken* DruckDialogOeffnen();
+    // Prints the whole report with the stored settings through the print
+    // dialog at once, then closes this window.
+    void SofortDrucken();
+    // Asks for the name of the PDF file ("PDF" button); tests answer it.
+    void setDateiFrage(std::function<QString(const QString& vorschlag)> frage);
+
     QToolBar* toolbar() const { return m_toolbar; }
     QAction* knopf(const QString& key) const;
     QLineEdit* seitenAnzeige() const { return m_text1; }
@@ -85,6 +108,7 @@ private:
     void blattNeuAufbauen();
     void druckerEinstellungenAnwenden();
     void knopfGeklickt(const QString& key);
+    void PDF_Click();
 
     std::unique_ptr<vorsa::IDesktop> m_eigenerDesktop;
     std::unique_ptr<vorsa::IReporter> m_eigenerReporter;
@@ -100,6 +124,7 @@ private:
     QComboBox* m_combo1 = nullptr;
     QScrollArea* m_bereich = nullptr;
     frmReportSeite* m_seite = nullptr; // owned by the scroll area
+    std::function<QString(const QString&)> m_dateiFrage;
 };
 
 } // namespace OrvoReport2

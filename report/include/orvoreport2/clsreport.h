@@ -16,7 +16,7 @@
 //     report.SeiteAusgeben(1);
 //
 // Coordinates are centimetres from the top left corner of the printable area.
-// The adding methods and SeiteAusgeben never throw: they return
+// The adding methods, SeiteAusgeben and PdfSpeichern never throw: they return
 // false. Writing a setting that cannot be taken (a negative printer index, a
 // font size out of range) throws a std::exception whose what() is the error's
 // number and German description.
@@ -109,6 +109,9 @@ public:
     // Shows page lngSeiteNr (then prints, see setSofortDrucken); true unless
     // something failed on the way, also for a page that does not exist.
     Q_INVOKABLE bool SeiteAusgeben(qint32 lngSeiteNr = 1);
+    // Writes the whole report as a PDF file on the current printer's paper;
+    // false when the file cannot be written.
+    Q_INVOKABLE bool PdfSpeichern(const QString& strPfad);
 
     // Whether the preview window is open.
     bool Sichtbar() const;
