@@ -107,17 +107,18 @@ void ueberDBus(int seiten)
     };
     QElapsedTimer uhr;
     uhr.start();
-    berichtFuellen(seiten, {[&] { rufen(QStringLiteral("AddSeite"), {}); },
-                            [&](const QString& t, double oben, double links, const QString& a) {
-                                rufen(QStringLiteral("AddTextObjekt"),
-                                      {QVariant::fromValue(QDBusVariant(t)), oben, links, a});
-                                ++objekte;
-                            },
-                            [&](double t, double l, double t2, double l2) {
-                                rufen(QStringLiteral("AddLineObjekt"),
-                                      {1, t, l, t2, l2, 0, QString(), QString()});
-                                ++objekte;
-                            }});
+    berichtFuellen(
+        seiten,
+        {[&] { rufen(QStringLiteral("AddSeite"), {}); },
+         [&](const QString& t, double oben, double links, const QString& a) {
+             rufen(QStringLiteral("AddTextObjekt"),
+                   {QVariant::fromValue(QDBusVariant(t)), oben, links, a});
+             ++objekte;
+         },
+         [&](double t, double l, double t2, double l2) {
+             rufen(QStringLiteral("AddLineObjekt"), {1, t, l, t2, l2, 0, QString(), QString()});
+             ++objekte;
+         }});
     const double sekunden = uhr.nsecsElapsed() / 1e9;
     ausgeben("dbus_fill_objects", double(objekte));
     ausgeben("dbus_fill_total_s", sekunden);
@@ -211,7 +212,8 @@ int main(int argc, char** argv)
             QStringLiteral("org.freedesktop.DBus"), QStringLiteral("UpdateActivationEnvironment"));
         m.setArguments({QVariant::fromValue(QMap<QString, QString>{
             {QStringLiteral("XDG_CONFIG_HOME"), ordner.filePath(QStringLiteral("config"))},
-            {QStringLiteral("CUPS_SERVER"), QStringLiteral("/nonexistent/vorsa-bench-no-cups.sock")},
+            {QStringLiteral("CUPS_SERVER"),
+             QStringLiteral("/nonexistent/vorsa-bench-no-cups.sock")},
             {QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen")}})});
         QDBusConnection::sessionBus().call(m);
     }

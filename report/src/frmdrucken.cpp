@@ -107,8 +107,11 @@ frmDrucken::frmDrucken(mdiReport* parent, qint32 maxSeiten, const DruckEinstellu
     for (QLineEdit* feld : m_text1)
         feld->setFixedWidth(feld->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 12);
 
+    // A stored placement that cannot be read is reported; the fields are
+    // filled all the same, so that the dialog still prints what it shows.
+    vorsa::guarded(m_report.reporter(), QStringLiteral("Form_Load"),
+                   [&] { vorsa::FensterLageLaden(this, ProgrammTitel); });
     vorsa::guarded(m_report.reporter(), QStringLiteral("Form_Load"), [&] {
-        vorsa::FensterLageLaden(this, ProgrammTitel);
         m_label2->setText(m_report.drucker().vorhanden()
                               ? m_report.drucker().geraetename()
                               : QStringLiteral("(kein Drucker eingerichtet)"));

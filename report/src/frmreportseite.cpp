@@ -39,12 +39,15 @@ void ReportBlatt::paintEvent(QPaintEvent* event)
 frmReportSeite::frmReportSeite(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("frmReportSeite"));
+    // Its own colours, not the role of the scroll area it sits in.
+    setBackgroundRole(QPalette::Window);
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(0x80, 0x80, 0x80));
     setPalette(pal);
     m_schatten = new QWidget(this);
     m_schatten->setObjectName(QStringLiteral("Schatten"));
+    m_schatten->setBackgroundRole(QPalette::Window);
     m_schatten->setAutoFillBackground(true);
     QPalette schwarz = m_schatten->palette();
     schwarz.setColor(QPalette::Window, Qt::black);

@@ -56,7 +56,7 @@ mdiReport::mdiReport(vorsa::IDesktop* desktop, vorsa::IReporter* reporter, QWidg
     bauen();
     // The report starts on the system's default printer, so that the margins,
     // the print dialog and the printing all speak of the same printer.
-    m_dok.druck.PrinterIndex = ReportDrucker::standardIndex();
+    m_dok.druck.PrinterIndex = m_drucker.index();
     guarded(m_reporter, QStringLiteral("MDIForm_Load"), [&] {
         vorsa::FensterPositionLaden(this, DesignedWidth, DesignedHeight, ProgrammTitel);
         if (m_dok.druck.Copies == 0)
@@ -344,6 +344,7 @@ void mdiReport::SofortDrucken()
     QCoreApplication::processEvents();
     dialog->Command1_Click();
     QCoreApplication::processEvents();
+    dialog->close(); // keeps its placement also when the printing failed
     delete dialog;
     close();
 }

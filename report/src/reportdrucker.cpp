@@ -73,6 +73,7 @@ qint32 ReportDrucker::auswaehlen(qint32 index)
     const QStringList liste = druckerListe();
     if (qint64(index) + 1 > liste.size())
         index = 0;
+    m_index = index;
     if (liste.isEmpty()) {
         m_drucker.reset();
         m_name.clear();

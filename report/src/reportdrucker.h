@@ -31,6 +31,7 @@ public:
     // The index of the system's default printer in the list, 0 without one.
     static qint32 standardIndex();
 
+    qint32 index() const { return m_index; }
     bool vorhanden() const { return !m_name.isEmpty(); }
     QString geraetename() const { return m_name; }
 
@@ -52,6 +53,7 @@ private:
     void randAufDrucker();
 
     QString m_name;
+    qint32 m_index = 0;
     std::unique_ptr<QPrinter> m_drucker;
     QPageLayout m_ohneDrucker;
 };

@@ -2,6 +2,7 @@
 // placement, the reversed range; and what happens when there is no printer.
 #include "druckauftrag.h"
 #include "frmdrucken.h"
+#include "papiercodes.h"
 #include "reportfixture.h"
 
 #include <QAction>
@@ -47,14 +48,18 @@ class DruckDialogTest : public QObject {
 private slots:
     void init() { reporttest::einstellungenLeeren(); }
 
+    void paperCodesOfTheCallers_data();
+    void paperCodesOfTheCallers();
     void printOrderOfCopies_data();
     void printOrderOfCopies();
+    void orientationAndBinCodes();
     void dialogStartsFromTheReportsSettings();
     void pageFieldsTakeFiveDigitsAndCopiesTwo();
     void typingAPageChoosesTheRangeAndEnteringSelectsAll();
     void leavingAFieldCorrectsItsValue();
     void reversedRangeSaysSoAndKeepsTheDialog();
     void dialogKeepsStateAndPositionOnly();
+    void placementThatCannotBeReadIsReportedAndTheFieldsAreFilled();
     void withoutAPrinterTheDialogSaysSoAndThePdfIsStillWritten();
     void immediatePrintingWithoutAPrinterSaysSoAndClosesThePreview();
     void pdfButtonWritesTheReportOrSaysWhyNot();
@@ -62,6 +67,32 @@ private slots:
 private:
     QTemporaryDir m_dir;
 };
+
+void DruckDialogTest::paperCodesOfTheCallers_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("format"); // QPageSize::PageSizeId, -1: none
+    QTest::newRow("9 A4") << 9 << int(QPageSize::A4);
+    QTest::newRow("8 A3") << 8 << int(QPageSize::A3);
+    QTest::newRow("11 A5") << 11 << int(QPageSize::A5);
+    QTest::newRow("1 Letter") << 1 << int(QPageSize::Letter);
+    QTest::newRow("5 Legal") << 5 << int(QPageSize::Legal);
+    QTest::newRow("7 Executive") << 7 << int(QPageSize::Executive);
+    QTest::newRow("27 DL") << 27 << int(QPageSize::EnvelopeDL);
+    QTest::newRow("28 C5") << 28 << int(QPageSize::EnvelopeC5);
+    QTest::newRow("70 A6") << 70 << int(QPageSize::A6);
+    QTest::newRow("0") << 0 << -1;
+    QTest::newRow("256 (a driver's own)") << 256 << -1;
+    QTest::newRow("-9") << -9 << -1;
+}
+
+void DruckDialogTest::paperCodesOfTheCallers()
+{
+    QFETCH(int, code);
+    QFETCH(int, format);
+    const auto id = papierformat(code);
+    QCOMPARE(id ? int(*id) : -1, format);
+}
 
 void DruckDialogTest::printOrderOfCopies_data()
 {
@@ -87,6 +118,31 @@ void DruckDialogTest::printOrderOfCopies()
     QFETCH(bool, sortiert);
     QFETCH(QList<qint64>, seiten);
     QCOMPARE(druckReihenfolge(von, bis, kopien, sortiert), seiten);
+}
+
+void DruckDialogTest::orientationAndBinCodes()
+{
+    QCOMPARE(ausrichtung(1), std::optional(QPageLayout::Portrait));
+    QCOMPARE(ausrichtung(2), std::optional(QPageLayout::Landscape));
+    QVERIFY(!ausrichtung(0) && !ausrichtung(3));
+    const struct {
+        int code;
+        QPrinter::PaperSource quelle;
+        const char* cups;
+    } faecher[] = {{1, QPrinter::Upper, "top"},
+                   {2, QPrinter::Lower, "bottom"},
+                   {4, QPrinter::Manual, "manual"},
+                   {7, QPrinter::Auto, "auto"},
+                   {11, QPrinter::LargeCapacity, "large-capacity"},
+                   {14, QPrinter::Cassette, "main"},
+                   {8, QPrinter::Tractor, ""}};
+    for (const auto& f : faecher) {
+        const auto bin = papierschacht(f.code);
+        QVERIFY(bin);
+        QCOMPARE(bin->quelle, f.quelle);
+        QCOMPARE(QByteArray(bin->medienquelle), QByteArray(f.cups));
+    }
+    QVERIFY(!papierschacht(0) && !papierschacht(12) && !papierschacht(256));
 }
 
 void DruckDialogTest::dialogStartsFromTheReportsSettings()
@@ -230,6 +286,28 @@ void DruckDialogTest::dialogKeepsStateAndPositionOnly()
     frmDrucken* wieder = r.fenster->DruckDialogOeffnen();
     QCOMPARE(wieder->pos(), QPoint(120, 45));
     wieder->reject();
+}
+
+void DruckDialogTest::placementThatCannotBeReadIsReportedAndTheFieldsAreFilled()
+{
+    {
+        QSettings s(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                        QStringLiteral("/OrvoReport2.conf"),
+                    QSettings::IniFormat);
+        s.setValue("Settings/frmDruckenLeft", "links");
+        s.setValue("Settings/mdiReportTop", "oben");
+    }
+    Report r;
+    QCOMPARE(r.reporter.procedures(), QStringList{"MDIForm_Load"});
+    QCOMPARE(r.reporter.entries.at(0).title, QStringLiteral("Fehler: 13"));
+    QCOMPARE(r->Font(), QStringLiteral("Arial"));
+    fuellen(r, 4);
+    frmDrucken* d = r.fenster->DruckDialogOeffnen();
+    QCOMPARE(r.reporter.procedures(), (QStringList{"MDIForm_Load", "Form_Load"}));
+    QCOMPARE(d->text1(1)->text(), QStringLiteral("4"));
+    QCOMPARE(d->text1(2)->text(), QStringLiteral("1"));
+    QVERIFY(d->option1(0)->isChecked());
+    d->reject();
 }
 
 void DruckDialogTest::withoutAPrinterTheDialogSaysSoAndThePdfIsStillWritten()

@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QFontMetricsF>
 #include <QLineEdit>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -49,6 +50,7 @@ private slots:
     void printersComeFromCupsInItsOrder();
     void copiesArriveCollatedOrNot();
     void rangeTwoToTwoPrintsPageTwoOnly();
+    void pageZeroGivesAnEmptySheet();
     void reversedRangePrintsNothing();
     void reportWithoutPagesIsAnEmptyJob();
     void printerSelectionBeyondTheListPrintsOnTheFirst();
@@ -100,6 +102,8 @@ void DruckenTest::copiesArriveCollatedOrNot()
     QCOMPARE(pdfs.size(), 1);
     QCOMPARE(reporttest::seitenTexte(pdfs.at(0)),
              (QStringList{"Seite 1", "Seite 2", "Seite 3", "Seite 1", "Seite 2", "Seite 3"}));
+    // The copies are made here; CUPS is asked for one, or it would multiply them.
+    QCOMPARE(r.fenster->drucker().drucker()->copyCount(), 1);
 
     drucken(r, [](frmDrucken* d) { d->check1()->setChecked(false); });
     pdfs = m_cups->neuePdfs(0, 1);
@@ -120,6 +124,21 @@ void DruckenTest::rangeTwoToTwoPrintsPageTwoOnly()
     const QStringList pdfs = m_cups->neuePdfs(0, 1);
     QCOMPARE(pdfs.size(), 1);
     QCOMPARE(reporttest::seitenTexte(pdfs.at(0)), QStringList{"Seite 2"});
+}
+
+void DruckenTest::pageZeroGivesAnEmptySheet()
+{
+    Report r;
+    fuellen(r, 2);
+    drucken(r, [](frmDrucken* d) {
+        d->option1(1)->setChecked(true);
+        d->text1(0)->setText(QStringLiteral("0"));
+        d->text1(1)->setText(QStringLiteral("1"));
+    });
+    const QStringList pdfs = m_cups->neuePdfs(0, 1);
+    QCOMPARE(pdfs.size(), 1);
+    QCOMPARE(reporttest::seitenzahl(pdfs.at(0)), 2);
+    QCOMPARE(reporttest::seitenTexte(pdfs.at(0)), (QStringList{QString(), "Seite 1"}));
 }
 
 void DruckenTest::reversedRangePrintsNothing()

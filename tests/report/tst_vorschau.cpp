@@ -184,6 +184,13 @@ void VorschauTest::sheetAndShadowAreSizedByThePrintableAreaAndZoom()
     QCOMPARE(seite->size(), QSize(qRound((w + 1000) / 15), qRound((h + 1000) / 15)));
     QCOMPARE(seite->blatt()->geometry(), QRect(33, 33, qRound(w / 15), qRound(h / 15)));
     QCOMPARE(seite->schatten()->geometry(), QRect(37, 37, qRound(w / 15), qRound(h / 15)));
+    // A white sheet with a black edge of shadow to its right and below it.
+    const QImage bild = seite->grab().toImage();
+    const QRect blatt = seite->blatt()->geometry();
+    QCOMPARE(bild.pixelColor(blatt.center()), QColor(Qt::white));
+    QCOMPARE(bild.pixelColor(blatt.right() + 2, blatt.center().y()), QColor(Qt::black));
+    QCOMPARE(bild.pixelColor(blatt.center().x(), blatt.bottom() + 2), QColor(Qt::black));
+    QVERIFY(bild.pixelColor(blatt.right() + 2, blatt.top() + 1) != QColor(Qt::black));
 
     r.fenster->ZoomWaehlen(r.fenster->zoomListe()->findText(QStringLiteral("50%")));
     QCOMPARE(seite->xScale(), qint16(50));
