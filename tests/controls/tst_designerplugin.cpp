@@ -1,5 +1,7 @@
 #include "usctextbox.h"
+#include "usctoolbstamm.h"
 
+#include <QAction>
 #include <QBuffer>
 #include <QComboBox>
 #include <QDesignerComponents>
@@ -82,13 +84,59 @@ private slots:
         QVERIFY(plugin->domXml().contains(u"designerNewInstance"));
     }
 
-    void designerListsTheControlInItsGroup()
+    void toolbarPluginLoads()
+    {
+        QPluginLoader loader(pluginFolder() +
+                             QStringLiteral("/designer/libOrvoToolbStammPlugin.so"));
+        QVERIFY2(loader.load(), qPrintable(loader.errorString()));
+        auto* plugin = qobject_cast<QDesignerCustomWidgetInterface*>(loader.instance());
+        QVERIFY(plugin);
+        QCOMPARE(plugin->name(), QStringLiteral("uscToolbStamm"));
+        QCOMPARE(plugin->includeFile(), QStringLiteral("usctoolbstamm.h"));
+    }
+
+    void designerListsTheControlsInTheirGroup()
     {
         QDesignerWidgetDataBaseInterface* db = m_core->widgetDataBase();
-        const int index = db->indexOfClassName(QStringLiteral("uscTextBox"));
-        QVERIFY(index >= 0);
-        QCOMPARE(db->item(index)->group(), QStringLiteral("Orvo"));
-        QVERIFY(db->item(index)->isCustom());
+        for (const char* name : {"uscTextBox", "uscToolbStamm"}) {
+            const int index = db->indexOfClassName(QString::fromLatin1(name));
+            QVERIFY2(index >= 0, name);
+            QCOMPARE(db->item(index)->group(), QStringLiteral("Orvo"));
+            QVERIFY(db->item(index)->isCustom());
+        }
+    }
+
+    void aDroppedToolbarNamesItsTenantTable()
+    {
+        std::unique_ptr<QDesignerFormWindowInterface> window(newForm(form(QStringLiteral(
+            R"(<widget class="uscToolbStamm" name="uscToolbStamm">
+   <property name="geometry"><rect><x>0</x><y>0</y><width>300</width><height>27</height></rect></property>
+   <property name="designerNewInstance"><bool>true</bool></property>
+  </widget>)"))));
+        QVERIFY(window);
+        auto* bar = window->mainContainer()->findChild<uscToolbStamm*>();
+        QVERIFY(bar);
+        QTRY_VERIFY(window->contents().contains(u"<string>TMandanten</string>"));
+        const QString saved = window->contents();
+        QVERIFY(saved.contains(u"<string>MandName</string>"));
+        QVERIFY(saved.contains(u"<string>MandNr</string>"));
+
+        // Flags set in Designer come back in a program.
+        window->cursor()->setWidgetProperty(bar, QStringLiteral("ButtonEnde"), true);
+        window->cursor()->setWidgetProperty(bar, QStringLiteral("ButtonPrint"), false);
+        QByteArray ui = window->contents().toUtf8();
+        QUiLoader loader;
+        loader.clearPluginPaths();
+        loader.addPluginPath(pluginFolder() + QStringLiteral("/designer"));
+        QBuffer buffer(&ui);
+        std::unique_ptr<QWidget> loaded(loader.load(&buffer));
+        QVERIFY2(loaded, qPrintable(loader.errorString()));
+        auto* copy = loaded->findChild<uscToolbStamm*>();
+        QVERIFY(copy);
+        QVERIFY(copy->ButtonEnde());
+        QVERIFY(!copy->ButtonPrint());
+        QVERIFY(!copy->Buttons(QStringLiteral("Print"))->isVisible());
+        QCOMPARE(copy->RowMember(), QStringLiteral("TMandanten"));
     }
 
     void aDroppedControlShowsItsName()
