@@ -270,8 +270,10 @@ struct uscTextBox::Private {
             return false;
         if (ascii == keyAscii(c))
             return true;
+        // Another character from the filter or the host is typed in its place
+        // (a locked box types nothing).
         const QChar replacement = fromKeyAscii(ascii);
-        if (replacement.unicode() >= 32)
+        if (replacement.unicode() >= 32 && !edit->isReadOnly())
             edit->insert(QString(replacement));
         return false;
     }
@@ -387,7 +389,7 @@ void TextBoxEdit::inputMethodEvent(QInputMethodEvent* event)
     for (const QChar c : commit) {
         if (!alive)
             return;
-        if (m_control->d->typeCharacter(c))
+        if (m_control->d->typeCharacter(c) && !isReadOnly())
             insert(QString(c));
     }
     event->accept();

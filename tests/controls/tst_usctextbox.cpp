@@ -194,6 +194,10 @@ private slots:
         // Writing is not upper-cased, only trailing blanks go.
         f.box->setText(QStringLiteral("abc   "));
         QCOMPARE(f.edit()->text(), QStringLiteral("abc"));
+        // A locked box types nothing, upper-cased or not.
+        f.box->setLocked(true);
+        f.type(QStringLiteral("x"));
+        QCOMPARE(f.edit()->text(), QStringLiteral("abc"));
     }
 
     void dateTypingAidCompletesTheDate()
