@@ -4,25 +4,35 @@
 
 namespace vorsa {
 
-void MessageBoxReporter::message(const QString& text, const QString& title, MessageIcon icon)
+namespace {
+
+QMessageBox::Icon boxIcon(MessageIcon icon)
 {
-    QMessageBox::Icon boxIcon = QMessageBox::Warning;
     switch (icon) {
     case MessageIcon::Warning:
-        boxIcon = QMessageBox::Warning;
-        break;
+        return QMessageBox::Warning;
     case MessageIcon::Critical:
-        boxIcon = QMessageBox::Critical;
-        break;
+        return QMessageBox::Critical;
     case MessageIcon::Information:
-        boxIcon = QMessageBox::Information;
-        break;
+        return QMessageBox::Information;
     case MessageIcon::Question:
-        boxIcon = QMessageBox::Question;
-        break;
+        return QMessageBox::Question;
     }
-    QMessageBox box(boxIcon, title, text, QMessageBox::Ok, m_parent);
+    return QMessageBox::Warning;
+}
+
+} // namespace
+
+void MessageBoxReporter::message(const QString& text, const QString& title, MessageIcon icon)
+{
+    QMessageBox box(boxIcon(icon), title, text, QMessageBox::Ok, m_parent);
     box.exec();
+}
+
+bool MessageBoxReporter::askYesNo(const QString& text, const QString& title, MessageIcon icon)
+{
+    QMessageBox box(boxIcon(icon), title, text, QMessageBox::Yes | QMessageBox::No, m_parent);
+    return box.exec() == QMessageBox::Yes;
 }
 
 } // namespace vorsa
