@@ -58,6 +58,11 @@ QString LogReporter::logLine(const QString& text, const QString& title)
     return title + QStringLiteral(": ") + flat;
 }
 
+bool IReporter::askYesNo(const QString&, const QString&, MessageIcon)
+{
+    return false;
+}
+
 void LogReporter::message(const QString& text, const QString& title, MessageIcon)
 {
     const QByteArray line = logLine(text, title).toLocal8Bit() + '\n';
@@ -72,6 +77,17 @@ void RecordingReporter::message(const QString& text, const QString& title, Messa
         const auto shown = whileShown; // may reset itself
         shown();
     }
+}
+
+bool RecordingReporter::askYesNo(const QString& text, const QString& title, MessageIcon icon)
+{
+    entries.append({text, title, icon, true});
+    const bool yes = answers.isEmpty() ? false : answers.takeFirst();
+    if (whileShown) {
+        const auto shown = whileShown;
+        shown();
+    }
+    return yes;
 }
 
 QStringList RecordingReporter::procedures() const

@@ -18,6 +18,10 @@ public:
     virtual ~IReporter() = default;
     // A box with text, title and icon (OK button).
     virtual void message(const QString& text, const QString& title, MessageIcon icon) = 0;
+    // A question with the buttons Yes and No; true for Yes. A reporter without a
+    // window cannot ask and answers No.
+    virtual bool askYesNo(const QString& text, const QString& title,
+                          MessageIcon icon = MessageIcon::Question);
     // The run-time error convention: "[" + procedure + "]" CR LF CR LF description,
     // title "Fehler: " + number, warning icon.
     void reportError(const QString& procedure, const VbError& e);
@@ -42,17 +46,20 @@ public:
     static QString logLine(const QString& text, const QString& title);
 };
 
-// Keeps every message for tests.
+// Keeps every message and question for tests.
 class RecordingReporter : public IReporter {
 public:
     struct Entry {
         QString text;
         QString title;
         MessageIcon icon;
+        bool question = false; // asked with Yes and No
     };
     void message(const QString& text, const QString& title, MessageIcon icon) override;
+    bool askYesNo(const QString& text, const QString& title, MessageIcon icon) override;
 
     QList<Entry> entries;
+    QList<bool> answers; // answers to questions, in order (true: Yes); none left: No
     // Runs after each message is recorded, where a message box would run the
     // event loop until it is closed (tests deliver events there).
     std::function<void()> whileShown;

@@ -54,4 +54,10 @@ void MessageBoxReporter::message(const QString& text, const QString& title, Mess
     m_open.append(box);
 }
 
+bool MessageBoxReporter::askYesNo(const QString& text, const QString& title, MessageIcon icon)
+{
+    QMessageBox box(boxIcon(icon), title, text, QMessageBox::Yes | QMessageBox::No, m_parent);
+    return box.exec() == QMessageBox::Yes;
+}
+
 } // namespace vorsa

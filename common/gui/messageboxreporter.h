@@ -10,7 +10,8 @@ class QMessageBox;
 
 namespace vorsa {
 
-// The window's reporter: a message box with OK, modal by default.
+// The window's reporter: a message box with OK, modal by default, or with Yes
+// and No for a question (always modal: it waits for the answer).
 //
 // Not modal, message() shows the box and returns at once, so that the work
 // that reported goes on while the box is open (a server that sits unattended
@@ -23,6 +24,7 @@ public:
     void setModal(bool modal) { m_modal = modal; }
     bool isModal() const { return m_modal; }
     void message(const QString& text, const QString& title, MessageIcon icon) override;
+    bool askYesNo(const QString& text, const QString& title, MessageIcon icon) override;
 
     static constexpr int MaxOpenBoxes = 20;
     // The boxes shown without being modal that are still open.
