@@ -39,6 +39,7 @@ private slots:
         QTest::newRow("server") << "server/VorsaSrv"
                                 << "--headless";
         QTest::newRow("client") << "client/VorsaCl" << QString();
+        QTest::newRow("report") << "report/app/OrvoReport2" << QString();
     }
     void withoutDisplayTheProgramsSaySoInGerman()
     {
