@@ -36,6 +36,16 @@ int main(int argc, char** argv)
     const QString udl = dir + QStringLiteral("/udlVorsa.UDL");
     const QString database = dir + QStringLiteral("/vorsa.db");
     if (QFile::exists(database)) {
+        // A folder from before the customer program knew tenants gets them.
+        const QString adressen = dir + QStringLiteral("/adressen.db");
+        if (QFile::exists(adressen)) {
+            try {
+                if (sampledata::addMissingTenants(adressen))
+                    std::printf("Mandanten in %s angelegt.\n", qPrintable(adressen));
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "Mandanten konnten nicht angelegt werden: %s\n", e.what());
+            }
+        }
         std::printf("Demo-Ordner %s ist schon eingerichtet.\n", qPrintable(dir));
         return 0;
     }
