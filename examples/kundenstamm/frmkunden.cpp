@@ -246,6 +246,7 @@ void frmKunden::DatenbankOeffnen()
         modellBinden();
         m_toolbar->setRowSource(m_stamm.verbindungsName());
         ersterMandant();
+        m_tabelle->resizeColumnsToContents();
     });
     zeigeZeile(m_zeile);
 }
@@ -274,15 +275,18 @@ void frmKunden::modellBinden()
     m_tabelle->setModel(model);
     for (int column = 0; column < model->columnCount(); ++column)
         m_tabelle->setColumnHidden(column, true);
+    QHeaderView* header = m_tabelle->horizontalHeader();
+    int shown = 0;
     for (const auto& spalte : kListenSpalten) {
         const int column = model->spalte(u8(spalte.field));
         if (column < 0)
             continue;
         model->setHeaderData(column, Qt::Horizontal, u8(spalte.header));
         m_tabelle->setColumnHidden(column, false);
+        header->moveSection(header->visualIndex(column), shown++);
     }
     const int nummer = model->spalte(QStringLiteral("KundenNrID"));
-    m_tabelle->horizontalHeader()->setSortIndicator(nummer, Qt::AscendingOrder);
+    header->setSortIndicator(nummer, Qt::AscendingOrder);
     m_tabelle->setSortingEnabled(true);
 
     connect(model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {

@@ -1,5 +1,8 @@
 // Prepares a demo folder for the server: INI file with a lookup query on the
-// number index, data-link file, and a SQLite database with generated customers.
+// number index, data-link file, and a SQLite database with generated customers;
+// the customer-management database (udlAdressen.UDL) that the index is built
+// from and the customer program Kundenstamm edits. A folder set up earlier
+// gets what later versions added (the tenants).
 // Usage: vorsa-demo-setup --dir DIR [--customers N]
 #include "addresses.h"
 #include "index/buildindexcommand.h"
