@@ -143,7 +143,8 @@ void frmKunden::FormularLaden()
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw vorsa::VbError::fileNotFound(path);
-    QWidget* form = loader.load(&file, this);
+    // Until every element is found the form is not the window's.
+    std::unique_ptr<QWidget> form(loader.load(&file));
     if (!form)
         throw vorsa::VbError(vorsa::err::PathFileAccess,
                              QStringLiteral("Das Formular \"%1\" konnte nicht geladen werden: %2")
@@ -155,24 +156,21 @@ void frmKunden::FormularLaden()
                            "Designer-Plugins der Steuerelemente wurden nicht gefunden (%3).")
                 .arg(className, name, loader.pluginPaths().join(QStringLiteral(", "))));
     };
-    m_toolbar = form->findChild<uscToolbStamm*>(QStringLiteral("uscToolbStamm1"));
-    if (!m_toolbar)
+    auto* toolbar = form->findChild<uscToolbStamm*>(QStringLiteral("uscToolbStamm1"));
+    if (!toolbar)
         throw cannotCreate(QStringLiteral("uscToolbStamm"), QStringLiteral("uscToolbStamm1"));
     auto element = [&](auto* found, const char* name) {
-        if (!found) {
-            delete form;
-            m_toolbar = nullptr;
+        if (!found)
             throw vorsa::VbError::itemNotFound(QString::fromLatin1(name));
-        }
         return found;
     };
-    m_ansicht =
+    auto* ansicht =
         element(form->findChild<QStackedWidget*>(QStringLiteral("stkAnsicht")), "stkAnsicht");
-    m_detail = element(form->findChild<QWidget*>(QStringLiteral("pgDetail")), "pgDetail");
-    m_liste = element(form->findChild<QWidget*>(QStringLiteral("pgListe")), "pgListe");
-    m_tabelle = element(form->findChild<QTableView*>(QStringLiteral("grdKunden")), "grdKunden");
-    m_status = element(form->findChild<QLabel*>(QStringLiteral("lblStatus")), "lblStatus");
-    m_felder.clear();
+    auto* detail = element(form->findChild<QWidget*>(QStringLiteral("pgDetail")), "pgDetail");
+    auto* liste = element(form->findChild<QWidget*>(QStringLiteral("pgListe")), "pgListe");
+    auto* tabelle = element(form->findChild<QTableView*>(QStringLiteral("grdKunden")), "grdKunden");
+    auto* status = element(form->findChild<QLabel*>(QStringLiteral("lblStatus")), "lblStatus");
+    QList<Feld> felder;
     for (QWidget* w : form->findChildren<QWidget*>()) {
         const QVariant field = w->property("DataField");
         if (!field.isValid())
@@ -180,16 +178,23 @@ void frmKunden::FormularLaden()
         auto* box = qobject_cast<uscTextBox*>(w);
         if (!box)
             throw cannotCreate(QStringLiteral("uscTextBox"), w->objectName());
-        m_felder.append({box, field.toString(), -1});
+        felder.append({box, field.toString(), -1});
     }
+    m_toolbar = toolbar;
+    m_ansicht = ansicht;
+    m_detail = detail;
+    m_liste = liste;
+    m_tabelle = tabelle;
+    m_status = status;
+    m_felder = felder;
 
-    m_formular = form;
-    form->setObjectName(QStringLiteral("frmKundenFormular"));
+    m_formular = form.release();
+    m_formular->setObjectName(QStringLiteral("frmKundenFormular"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(form);
-    setWindowTitle(form->windowTitle().isEmpty() ? kTitel : form->windowTitle());
-    resize(form->size());
+    layout->addWidget(m_formular);
+    setWindowTitle(m_formular->windowTitle().isEmpty() ? kTitel : m_formular->windowTitle());
+    resize(m_formular->size());
 
     m_toolbar->setReporter(&reporter());
     m_toolbar->setDesktop(&desktop());

@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDate>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSqlError>
@@ -522,6 +523,51 @@ void KundenstammTests::editedNumberReachesTheNumberIndex()
     index.close();
     index = QSqlDatabase();
     QSqlDatabase::removeDatabase(QStringLiteral("index"));
+}
+
+void KundenstammTests::formOfTheProgramFolderIsUsed()
+{
+    QFile builtIn(QStringLiteral(":/kundenstamm/frmKunden.ui"));
+    QVERIFY(builtIn.open(QIODevice::ReadOnly));
+    const QString form = QString::fromUtf8(builtIn.readAll());
+    QVERIFY(form.contains(u"<string>Ort</string>"));
+    auto writeForm = [&](const QString& text) {
+        QFile own(m_folder->filePath(QStringLiteral("frmKunden.ui")));
+        QVERIFY(own.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        own.write(text.toUtf8());
+    };
+
+    // Another caption, and a box for a column the table does not have.
+    QString changed = form;
+    changed.replace(QStringLiteral("N&amp;ame:"), QStringLiteral("Kundenname:"))
+        .replace(QStringLiteral("<string>Ort</string>"),
+                 QStringLiteral("<string>Wohnort</string>"));
+    writeForm(changed);
+    {
+        Fenster w(m_folder->path());
+        QVERIFY(w.load());
+        QVERIFY(w.reporter.entries.isEmpty());
+        QCOMPARE(w.form.findChild<QLabel*>(QStringLiteral("lblName2"))->text(),
+                 QStringLiteral("Kundenname:"));
+        QVERIFY(!w.box(QStringLiteral("Wohnort"))->Enabled());
+        QCOMPARE(w.shown(QStringLiteral("Wohnort")), QString());
+        QCOMPARE(w.kundenNr(), 3);
+        QVERIFY(w.click(QStringLiteral("Prop")));
+        w.type(QStringLiteral("Name2"), QStringLiteral("Ohne, Ort"));
+        QVERIFY(w.click(QStringLiteral("Save")));
+        QCOMPARE(value(m_backend.check(), "Name2", 3).toString(), QStringLiteral("Ohne, Ort"));
+    }
+
+    // A field that is no text box of the family: the form is refused.
+    QString broken = form;
+    broken.replace(QStringLiteral("class=\"uscTextBox\" name=\"txtName2\""),
+                   QStringLiteral("class=\"QLineEdit\" name=\"txtName2\""));
+    writeForm(broken);
+    Fenster w(m_folder->path());
+    QVERIFY(!w.form.Form_Load());
+    QCOMPARE(w.reporter.procedures(), QStringList{"FormularLaden"});
+    QCOMPARE(w.reporter.entries.first().title, QStringLiteral("Fehler: 429"));
+    QVERIFY(w.reporter.entries.first().text.contains(u"txtName2"));
 }
 
 } // namespace vorsa::test

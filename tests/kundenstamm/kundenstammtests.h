@@ -47,6 +47,7 @@ private slots:
     void lockedDatabaseIsReportedAndNothingHalfSaved();
     void missingDatabaseIsReportedAndRefreshConnects();
     void editedNumberReachesTheNumberIndex();
+    void formOfTheProgramFolderIsUsed();
 
 private:
     KundenBackend& m_backend;
