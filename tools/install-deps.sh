@@ -17,7 +17,7 @@ packages=(
   qt6-tools-dev qt6-tools-dev-tools designer-qt6 libqt6opengl6-dev libxkbcommon-dev
   qt6-translations-l10n
   # report program: printing through CUPS, its test queues, PDF checks, fonts, D-Bus
-  cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils fonts-liberation2
+  cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils fonts-liberation2 libcups2-dev
   dbus python3-dbus
   # TLS certificates in tests, Debian packages and their checks
   openssl dpkg-dev fakeroot lintian

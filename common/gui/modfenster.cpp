@@ -25,22 +25,43 @@ int WindowPlacement::number(const QString& suffix, int defaultValue) const
     return int(std::lround(value));
 }
 
-void WindowPlacement::load(IPlacedWindow& window, int defaultWidth, int defaultHeight) const
+int WindowPlacement::storedState() const
 {
     const int state = number(QStringLiteral("Max"), IPlacedWindow::Normal);
     if (state != IPlacedWindow::Normal && state != IPlacedWindow::Minimized &&
         state != IPlacedWindow::Maximized)
         throw VbError(380, QStringLiteral("Unzulässiger Eigenschaftswert"));
-    window.setWindowState(state);
+    return state;
+}
+
+void WindowPlacement::load(IPlacedWindow& window, int defaultWidth, int defaultHeight) const
+{
+    loadPosition(window);
     if (window.windowState() != IPlacedWindow::Normal)
         return;
-    window.setLeft(number(QStringLiteral("Left"), DefaultLeft));
-    window.setTop(number(QStringLiteral("Top"), DefaultTop));
     window.setWidth(number(QStringLiteral("Width"), defaultWidth));
     window.setHeight(number(QStringLiteral("Height"), defaultHeight));
 }
 
+void WindowPlacement::loadPosition(IPlacedWindow& window) const
+{
+    window.setWindowState(storedState());
+    if (window.windowState() != IPlacedWindow::Normal)
+        return;
+    window.setLeft(number(QStringLiteral("Left"), DefaultLeft));
+    window.setTop(number(QStringLiteral("Top"), DefaultTop));
+}
+
 void WindowPlacement::save(const IPlacedWindow& window)
+{
+    savePosition(window);
+    if (window.windowState() != IPlacedWindow::Normal)
+        return;
+    m_store.setValue(m_name + QStringLiteral("Width"), QString::number(window.width()));
+    m_store.setValue(m_name + QStringLiteral("Height"), QString::number(window.height()));
+}
+
+void WindowPlacement::savePosition(const IPlacedWindow& window)
 {
     const int state = window.windowState();
     if (state == IPlacedWindow::Minimized)
@@ -50,8 +71,6 @@ void WindowPlacement::save(const IPlacedWindow& window)
         return;
     m_store.setValue(m_name + QStringLiteral("Left"), QString::number(window.left()));
     m_store.setValue(m_name + QStringLiteral("Top"), QString::number(window.top()));
-    m_store.setValue(m_name + QStringLiteral("Width"), QString::number(window.width()));
-    m_store.setValue(m_name + QStringLiteral("Height"), QString::number(window.height()));
 }
 
 // --- store -------------------------------------------------------------------
@@ -158,6 +177,20 @@ void FensterPositionSpeichern(QWidget* window, const QString& applicationName)
     SettingsPlacementStore store(applicationName);
     PlacedWidget placed(window);
     WindowPlacement(store, window->objectName()).save(placed);
+}
+
+void FensterLageLaden(QWidget* window, const QString& applicationName)
+{
+    SettingsPlacementStore store(applicationName);
+    PlacedWidget placed(window);
+    WindowPlacement(store, window->objectName()).loadPosition(placed);
+}
+
+void FensterLageSpeichern(QWidget* window, const QString& applicationName)
+{
+    SettingsPlacementStore store(applicationName);
+    PlacedWidget placed(window);
+    WindowPlacement(store, window->objectName()).savePosition(placed);
 }
 
 } // namespace vorsa

@@ -52,9 +52,14 @@ public:
     void load(IPlacedWindow& window, int defaultWidth, int defaultHeight) const;
     // Stores nothing for a minimised window, only the state for a maximised one.
     void save(const IPlacedWindow& window);
+    // The same for windows that keep only their state and position ("Max",
+    // "Left", "Top"; dialogs of a fixed size).
+    void loadPosition(IPlacedWindow& window) const;
+    void savePosition(const IPlacedWindow& window);
 
 private:
     int number(const QString& suffix, int defaultValue) const;
+    int storedState() const;
 
     IPlacementStore& m_store;
     QString m_name;
@@ -80,5 +85,8 @@ private:
 void FensterPositionLaden(QWidget* window, int defaultWidth, int defaultHeight,
                           const QString& applicationName);
 void FensterPositionSpeichern(QWidget* window, const QString& applicationName);
+// Only state and position, for dialogs of a fixed size.
+void FensterLageLaden(QWidget* window, const QString& applicationName);
+void FensterLageSpeichern(QWidget* window, const QString& applicationName);
 
 } // namespace vorsa
