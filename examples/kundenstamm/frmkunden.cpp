@@ -12,6 +12,8 @@
 #include "usctoolbstamm.h"
 #include "vberror.h"
 
+#include <orvoreport2/clsreport.h>
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -231,6 +233,7 @@ void frmKunden::FormularLaden()
     connect(bar, &uscToolbStamm::ButtonClickRefresh, this, [this] { Refresh(); });
     connect(bar, &uscToolbStamm::ListenAnsicht, this, [this](bool an) { ListenAnsicht(an); });
     connect(bar, &uscToolbStamm::SuchenChange, this, [this](QString& text) { SuchenChange(text); });
+    connect(bar, &uscToolbStamm::ButtonClickBelegDruck, this, [this] { BelegDruck(); });
     orvo::ToolbarKeyboard::install(this, bar);
 
     // A double-click on a customer of the table shows it in the detail view.
@@ -636,6 +639,109 @@ void frmKunden::SuchenChange(const QString& text)
     });
 }
 
+OrvoReport2::clsReport* frmKunden::letzterBericht() const
+{
+    return m_letzterBericht;
+}
+
+namespace {
+
+// A caption without its accelerator marks ("&Name:" -> "Name:").
+QString ohneKuerzel(QString text)
+{
+    text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+    text.remove(QLatin1Char('&'));
+    text.replace(QStringLiteral("\x01"), QStringLiteral("&"));
+    return text;
+}
+
+} // namespace
+
+Kundenblatt frmKunden::kundenblatt() const
+{
+    Kundenblatt blatt;
+    const uscTextBox* nummer = feld(QStringLiteral("KundenNrID"));
+    const uscTextBox* name = feld(QStringLiteral("Name2"));
+    blatt.titel =
+        nummer ? QStringLiteral("Kunde %1").arg(nummer->Text1()->text()) : QStringLiteral("Kunde");
+    blatt.name = name ? name->Text1()->text() : QString();
+    blatt.mandant = m_toolbar->cboMandant()->currentText();
+    blatt.datum = QDate::currentDate();
+    // Every field of the form with the caption of its label.
+    QHash<const QWidget*, QString> captions;
+    for (const QLabel* label : m_formular->findChildren<QLabel*>()) {
+        if (label->buddy())
+            captions.insert(label->buddy(), ohneKuerzel(label->text()));
+    }
+    for (const Feld& f : m_felder) {
+        if (f.spalte < 0)
+            continue;
+        blatt.felder.append(
+            {captions.value(f.box, f.dataField + QLatin1Char(':')), f.box->Text1()->text()});
+    }
+    return blatt;
+}
+
+Kundenliste frmKunden::kundenliste() const
+{
+    Kundenliste liste;
+    liste.titel = QStringLiteral("Kundenliste");
+    liste.untertitel = m_toolbar->cboMandant()->currentText();
+    if (!m_stamm.suche().isEmpty())
+        liste.untertitel += QStringLiteral(" – Suche: ") + m_stamm.suche();
+    liste.datum = QDate::currentDate();
+    // The columns as the table shows them, in their order.
+    const QHeaderView* header = m_tabelle->horizontalHeader();
+    const KundenModell* model = m_stamm.modell();
+    QList<int> spalten;
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int column = header->logicalIndex(visual);
+        if (header->isSectionHidden(column))
+            continue;
+        spalten << column;
+        liste.kopf << model->headerData(column, Qt::Horizontal).toString();
+    }
+    for (int row = 0; row < model->rowCount(); ++row) {
+        QStringList zeile;
+        for (int column : spalten)
+            zeile << model->index(row, column).data(Qt::DisplayRole).toString().trimmed();
+        liste.zeilen << zeile;
+    }
+    return liste;
+}
+
+void frmKunden::BelegDruck()
+{
+    if (m_zeile < 0) {
+        desktop().beep();
+        return;
+    }
+    vorsa::guarded(reporter(), QStringLiteral("KundenDrucken"), [this] {
+        // The table view prints the list of the customers it shows, the detail
+        // view the sheet of the shown customer.
+        auto report = std::make_unique<OrvoReport2::clsReport>();
+        bool ok = false;
+        if (m_toolbar->ListenAnsichtOn()) {
+            report->setCaption(QStringLiteral("Kundenliste"));
+            ok = KundenlisteAufbauen(*report, kundenliste());
+        } else {
+            const Kundenblatt blatt = kundenblatt();
+            report->setCaption(blatt.titel);
+            ok = KundenblattAufbauen(*report, blatt);
+        }
+        if (!ok)
+            throw vorsa::VbError(vorsa::err::PrinterError,
+                                 QStringLiteral("Der Bericht konnte nicht aufgebaut werden."));
+        report->Show();
+        report->SeiteAusgeben(1);
+        // The preview lives until it is closed, or until this window goes.
+        OrvoReport2::clsReport* shown = report.release();
+        shown->setParent(this);
+        connect(shown, &OrvoReport2::clsReport::Geschlossen, shown, &QObject::deleteLater);
+        m_letzterBericht = shown;
+    });
+}
+
 void frmKunden::closeEvent(QCloseEvent* event)
 {
     if (m_bearbeiten) {
@@ -655,6 +761,8 @@ void frmKunden::closeEvent(QCloseEvent* event)
         vorsa::IniSchreiben(QStringLiteral("Settings"), QStringLiteral("Mandant"), iniDatei(),
                             m_toolbar->BoundText());
     vorsa::ignoringErrors([this] { vorsa::FensterPositionSpeichern(this, kTitel); });
+    // The previews of this window's reports close with it.
+    qDeleteAll(findChildren<OrvoReport2::clsReport*>(QString(), Qt::FindDirectChildrenOnly));
     event->accept();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kundendruck.h"
 #include "kundenstamm.h"
 
 #include <QList>
@@ -14,6 +15,10 @@ class QStackedWidget;
 class QTableView;
 class uscTextBox;
 class uscToolbStamm;
+
+namespace OrvoReport2 {
+class clsReport;
+}
 
 namespace vorsa {
 class IDesktop;
@@ -57,6 +62,8 @@ public:
     // The row of the shown customer, -1 when none is shown.
     int aktuelleZeile() const { return m_zeile; }
     bool bearbeitet() const { return m_bearbeiten; }
+    // The report of the last "Print" while its preview is open, else nullptr.
+    OrvoReport2::clsReport* letzterBericht() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -101,6 +108,10 @@ private:
     void Refresh();
     void ListenAnsicht(bool an);
     void SuchenChange(const QString& text);
+    void BelegDruck();
+
+    Kundenblatt kundenblatt() const;
+    Kundenliste kundenliste() const;
 
     QString m_programDir;
     KundenStamm m_stamm;
@@ -129,6 +140,7 @@ private:
     Position m_position = Position::KundeBehalten;
     bool m_tabelleSync = false;
     bool m_mandantSetzen = false; // the program chooses the tenant itself
+    QPointer<OrvoReport2::clsReport> m_letzterBericht;
 };
 
 } // namespace kundenstamm

@@ -1,5 +1,6 @@
 #include "kundenstammtests.h"
 
+#include "../report/pdfwerkzeug.h"
 #include "addresses.h"
 #include "desktop.h"
 #include "frmkunden.h"
@@ -11,14 +12,19 @@
 #include "usctextbox.h"
 #include "usctoolbstamm.h"
 
+#include <orvoreport2/clsreport.h>
+
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDate>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTest>
 
@@ -568,6 +574,97 @@ void KundenstammTests::formOfTheProgramFolderIsUsed()
     QCOMPARE(w.reporter.procedures(), QStringList{"FormularLaden"});
     QCOMPARE(w.reporter.entries.first().title, QStringLiteral("Fehler: 429"));
     QVERIFY(w.reporter.entries.first().text.contains(u"txtName2"));
+}
+
+void KundenstammTests::printedListHoldsEveryShownCustomerOnce()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not installed");
+    // Enough customers of the tenant for three pages of the list.
+    QSqlDatabase db = m_backend.check();
+    QVERIFY(db.transaction());
+    QSqlQuery insert(db);
+    QVERIFY(insert.prepare(QStringLiteral(
+        "INSERT INTO TKunden (MandNr, KundenNrID, SuchID, Name2, Ort) VALUES (1, ?, ?, ?, ?)")));
+    QStringList expected;
+    for (int i = 1; i <= 120; ++i) {
+        insert.addBindValue(1000 + i);
+        insert.addBindValue(QStringLiteral("L%1").arg(1000 + i));
+        insert.addBindValue(QStringLiteral("Listenkunde, Nummer %1").arg(i));
+        insert.addBindValue(QStringLiteral("Ort mit einem sehr langen Namen, der in seiner "
+                                           "Spalte keinen Platz hat %1")
+                                .arg(i));
+        QVERIFY2(insert.exec(), qPrintable(insert.lastError().text()));
+        expected << QStringLiteral("L%1").arg(1000 + i);
+    }
+    QVERIFY(db.commit());
+
+    Fenster w(m_folder->path());
+    QVERIFY(w.load());
+    QVERIFY(w.click(QStringLiteral("VW-List")));
+    typeInto(w.bar()->txtSuchen(), QStringLiteral("listenkunde"));
+    QCOMPARE(w.rows(), 120);
+    QTRY_VERIFY(w.bar()->Buttons(QStringLiteral("Print"))->isEnabled());
+    QVERIFY(w.click(QStringLiteral("Print")));
+    QVERIFY(w.reporter.entries.isEmpty());
+    OrvoReport2::clsReport* report = w.form.letzterBericht();
+    QVERIFY(report);
+    QVERIFY(report->Sichtbar());
+
+    const QString pdf = m_folder->filePath(QStringLiteral("liste.pdf"));
+    QVERIFY(report->PdfSpeichern(pdf));
+    const QStringList pages = reporttest::seitenTexte(pdf);
+    QCOMPARE(pages.size(), 3);
+    QStringList printed;
+    static const QRegularExpression suchId(QStringLiteral("\\b[KL]\\d{4,6}\\b"));
+    for (int page = 0; page < pages.size(); ++page) {
+        const QString& text = pages[page];
+        QVERIFY2(text.contains(u"Kundenliste") && text.contains(u"Suche: listenkunde"),
+                 qPrintable(text.left(200)));
+        QVERIFY2(text.contains(u"Nr. Suchbegriff Name Straße PLZ Ort"), qPrintable(text.left(400)));
+        QVERIFY(text.contains(QStringLiteral("Seite %1 von 3").arg(page + 1)));
+        for (auto it = suchId.globalMatch(text); it.hasNext();)
+            printed << it.next().captured(0);
+    }
+    QCOMPARE(printed, expected);           // each shown customer once, in the order shown
+    QVERIFY(pages.first().contains(u"…")); // a value too wide for its column is cut
+
+    // Closing the preview releases the report.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->windowTitle().endsWith(u"Kundenliste"))
+            window->close();
+    }
+    QTRY_VERIFY(!w.form.letzterBericht());
+}
+
+void KundenstammTests::printedSheetShowsTheFieldsOfTheForm()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not installed");
+    Fenster w(m_folder->path());
+    QVERIFY(w.load());
+    QVERIFY(w.click(QStringLiteral("Print")));
+    QVERIFY(w.reporter.entries.isEmpty());
+    OrvoReport2::clsReport* report = w.form.letzterBericht();
+    QVERIFY(report);
+    const QString pdf = m_folder->filePath(QStringLiteral("blatt.pdf"));
+    QVERIFY(report->PdfSpeichern(pdf));
+    const QStringList pages = reporttest::seitenTexte(pdf);
+    QCOMPARE(pages.size(), 1);
+    const QString& text = pages.first();
+    QVERIFY2(text.startsWith(QStringLiteral("Kunde 3 Taxi Bielefeld")), qPrintable(text));
+    for (const QString& field :
+         {QStringLiteral("Name2"), QStringLiteral("Telefon1"), QStringLiteral("KundeSeit")}) {
+        const QString value = w.shown(field);
+        QVERIFY(!value.isEmpty());
+        QVERIFY2(text.contains(value), qPrintable(value));
+    }
+    QVERIFY(text.contains(QStringLiteral("Telefon 1: ") + w.shown(QStringLiteral("Telefon1"))));
+    QVERIFY(text.contains(QStringLiteral("Kunde seit: ") + w.shown(QStringLiteral("KundeSeit"))));
+
+    // Closing the program closes its previews.
+    QVERIFY(w.form.close());
+    QVERIFY(!w.form.letzterBericht());
 }
 
 } // namespace vorsa::test

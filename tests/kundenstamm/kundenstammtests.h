@@ -48,6 +48,8 @@ private slots:
     void missingDatabaseIsReportedAndRefreshConnects();
     void editedNumberReachesTheNumberIndex();
     void formOfTheProgramFolderIsUsed();
+    void printedListHoldsEveryShownCustomerOnce();
+    void printedSheetShowsTheFieldsOfTheForm();
 
 private:
     KundenBackend& m_backend;
