@@ -662,6 +662,12 @@ void KundenstammTests::printedSheetShowsTheFieldsOfTheForm()
     QVERIFY(text.contains(QStringLiteral("Telefon 1: ") + w.shown(QStringLiteral("Telefon1"))));
     QVERIFY(text.contains(QStringLiteral("Kunde seit: ") + w.shown(QStringLiteral("KundeSeit"))));
 
+    // The screen print on a machine without printers.
+    QVERIFY(w.click(QStringLiteral("PrintScreen")));
+    QCOMPARE(w.reporter.entries.size(), 1);
+    QCOMPARE(w.reporter.entries.first().text, QStringLiteral("Kein Drucker vorhanden!"));
+    QCOMPARE(w.reporter.entries.first().title, QStringLiteral("Kundenstamm"));
+
     // Closing the program closes its previews.
     QVERIFY(w.form.close());
     QVERIFY(!w.form.letzterBericht());
