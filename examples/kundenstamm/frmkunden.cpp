@@ -454,7 +454,7 @@ bool frmKunden::eingabenPruefen()
         }
     }
     uscTextBox* name = feld(QStringLiteral("Name2"));
-    if (name && name->isEnabled() && name->Text().trimmed().isEmpty()) {
+    if (name && name->Enabled() && name->Text().trimmed().isEmpty()) {
         reporter().message(QStringLiteral("Bitte den Namen des Kunden eingeben."), kTitel,
                            vorsa::MessageIcon::Warning);
         name->setFocus(Qt::OtherFocusReason);

@@ -543,25 +543,28 @@ void KundenstammTests::formOfTheProgramFolderIsUsed()
         own.write(text.toUtf8());
     };
 
-    // Another caption, and a box for a column the table does not have.
+    // Another caption, and boxes for columns the table does not have.
     QString changed = form;
-    changed.replace(QStringLiteral("N&amp;ame:"), QStringLiteral("Kundenname:"))
-        .replace(QStringLiteral("<string>Ort</string>"),
-                 QStringLiteral("<string>Wohnort</string>"));
+    changed.replace(QStringLiteral("S&amp;traße:"), QStringLiteral("Anschrift:"))
+        .replace(QStringLiteral("<string>Ort</string>"), QStringLiteral("<string>Wohnort</string>"))
+        .replace(QStringLiteral("<string>Name2</string>"),
+                 QStringLiteral("<string>Firma</string>"));
     writeForm(changed);
     {
         Fenster w(m_folder->path());
         QVERIFY(w.load());
         QVERIFY(w.reporter.entries.isEmpty());
-        QCOMPARE(w.form.findChild<QLabel*>(QStringLiteral("lblName2"))->text(),
-                 QStringLiteral("Kundenname:"));
+        QCOMPARE(w.form.findChild<QLabel*>(QStringLiteral("lblStrasse"))->text(),
+                 QStringLiteral("Anschrift:"));
         QVERIFY(!w.box(QStringLiteral("Wohnort"))->Enabled());
         QCOMPARE(w.shown(QStringLiteral("Wohnort")), QString());
         QCOMPARE(w.kundenNr(), 3);
+        // A form without the name saves without asking for one.
         QVERIFY(w.click(QStringLiteral("Prop")));
-        w.type(QStringLiteral("Name2"), QStringLiteral("Ohne, Ort"));
+        w.type(QStringLiteral("Straße"), QStringLiteral("Neuer Weg 1"));
         QVERIFY(w.click(QStringLiteral("Save")));
-        QCOMPARE(value(m_backend.check(), "Name2", 3).toString(), QStringLiteral("Ohne, Ort"));
+        QVERIFY(w.reporter.entries.isEmpty());
+        QCOMPARE(value(m_backend.check(), "Straße", 3).toString(), QStringLiteral("Neuer Weg 1"));
     }
 
     // A field that is no text box of the family: the form is refused.
