@@ -35,6 +35,9 @@ touch "$log"
 tail -n 0 -f "$log" | while IFS= read -r line; do printf '%s\n' "$line" | iconv -f WINDOWS-1252 -t UTF-8; done &
 pids+=($!)
 
+if [ -x "$BUILD_DIR/examples/kundenstamm/Kundenstamm" ]; then
+  echo "Kunden bearbeiten: $BUILD_DIR/examples/kundenstamm/Kundenstamm --dir $DEMO_DIR"
+fi
 echo "Demo-Anrufe werden eingespielt (Ctrl+C beendet die Demo) ..."
 while true; do
   while read -r number; do

@@ -1,5 +1,8 @@
 // Prepares a demo folder for the server: INI file with a lookup query on the
-// number index, data-link file, and a SQLite database with generated customers.
+// number index, data-link file, and a SQLite database with generated customers;
+// the customer-management database (udlAdressen.UDL) that the index is built
+// from and the customer program Kundenstamm edits. A folder set up earlier
+// gets what later versions added (the tenants).
 // Usage: vorsa-demo-setup --dir DIR [--customers N]
 #include "addresses.h"
 #include "index/buildindexcommand.h"
@@ -36,6 +39,16 @@ int main(int argc, char** argv)
     const QString udl = dir + QStringLiteral("/udlVorsa.UDL");
     const QString database = dir + QStringLiteral("/vorsa.db");
     if (QFile::exists(database)) {
+        // A folder from before the customer program knew tenants gets them.
+        const QString adressen = dir + QStringLiteral("/adressen.db");
+        if (QFile::exists(adressen)) {
+            try {
+                if (sampledata::addMissingTenants(adressen))
+                    std::printf("Mandanten in %s angelegt.\n", qPrintable(adressen));
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "Mandanten konnten nicht angelegt werden: %s\n", e.what());
+            }
+        }
         std::printf("Demo-Ordner %s ist schon eingerichtet.\n", qPrintable(dir));
         return 0;
     }

@@ -5,6 +5,7 @@
 #include "db/udl.h"
 #include "vberror.h"
 
+#include <QDate>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
@@ -207,20 +208,52 @@ QString guid(int k)
 
 } // namespace
 
+void insertTenants(db::Connection& con)
+{
+    Inserter tenants(con, QStringLiteral("TMandanten"),
+                     {QStringLiteral("MandNr"), QStringLiteral("MandName")});
+    tenants.insert({1, u8("Taxi Bielefeld")});
+    tenants.insert({2, u8("Funktaxi Gütersloh")});
+    tenants.insert({3, u8("Kurierdienst Herford")});
+}
+
+bool addMissingTenants(const QString& sqlitePath)
+{
+    db::Connection con;
+    db::DataLink link;
+    link.provider = QStringLiteral("SQLite");
+    link.driver = QStringLiteral("QSQLITE");
+    link.databaseName = QFileInfo(sqlitePath).absoluteFilePath();
+    con.open(link);
+    db::applySchema(con, {QStringLiteral("TMandanten")});
+    QSqlQuery count(con.database());
+    if (!count.exec(QStringLiteral("SELECT COUNT(*) FROM TMandanten")) || !count.next())
+        throw VbError::database(count.lastError().text());
+    if (count.value(0).toInt() > 0)
+        return false;
+    count.finish();
+    con.beginTrans();
+    insertTenants(con);
+    con.commitTrans();
+    return true;
+}
+
 QStringList generateKundenDatabase(const QString& sqlitePath, int customers, unsigned seed)
 {
     db::Connection con;
-    openFresh(con, sqlitePath, {QStringLiteral("TKunden")});
-    Inserter kunden(con, QStringLiteral("TKunden"),
-                    {QStringLiteral("MandNr"), QStringLiteral("UnID"), QStringLiteral("SuchID"),
-                     QStringLiteral("KundenNrID"), QStringLiteral("Name2"),
-                     QStringLiteral("Straße"), QStringLiteral("PLZ"), QStringLiteral("Ort"),
-                     QStringLiteral("Vorwahl"), QStringLiteral("Telefon1"),
-                     QStringLiteral("Telefon2"), QStringLiteral("Telefon3"),
-                     QStringLiteral("Mobil"), QStringLiteral("KundenArt")});
+    openFresh(con, sqlitePath, {QStringLiteral("TKunden"), QStringLiteral("TMandanten")});
+    Inserter kunden(
+        con, QStringLiteral("TKunden"),
+        {QStringLiteral("MandNr"), QStringLiteral("UnID"), QStringLiteral("SuchID"),
+         QStringLiteral("KundenNrID"), QStringLiteral("Name2"), QStringLiteral("Straße"),
+         QStringLiteral("PLZ"), QStringLiteral("Ort"), QStringLiteral("Vorwahl"),
+         QStringLiteral("Telefon1"), QStringLiteral("Telefon2"), QStringLiteral("Telefon3"),
+         QStringLiteral("Mobil"), QStringLiteral("KundenArt"), QStringLiteral("KundeSeit")});
     Numbers numbers(seed);
     QStringList expected;
     con.beginTrans();
+    insertTenants(con);
+    const QDate firstCustomer(2009, 1, 1);
     for (int k = 1; k <= customers; ++k) {
         const Town& town = kTowns[numbers.pick(int(std::size(kTowns)))];
         QVariant area, fixed[3], mobile;
@@ -234,7 +267,10 @@ QStringList generateKundenDatabase(const QString& sqlitePath, int customers, uns
         kunden.insert({1 + k % 3, gaps ? QVariant() : QVariant(guid(k)),
                        QStringLiteral("K%1").arg(k, 6, 10, QLatin1Char('0')), k, name,
                        gaps ? QVariant() : QVariant(street), u8(town.plz), u8(town.name), area,
-                       fixed[0], fixed[1], fixed[2], mobile, gaps ? QVariant() : QVariant(k % 4)});
+                       fixed[0], fixed[1], fixed[2], mobile, gaps ? QVariant() : QVariant(k % 4),
+                       gaps ? QVariant()
+                            : QVariant(firstCustomer.addDays(k * 37 % 6000)
+                                           .toString(QStringLiteral("yyyy/MM/dd")))});
     }
     con.commitTrans();
     con.close();

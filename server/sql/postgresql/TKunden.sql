@@ -13,5 +13,8 @@ CREATE TABLE IF NOT EXISTS TKunden (
     Telefon2 text,
     Telefon3 text,
     Mobil text,
-    KundenArt integer DEFAULT 0
+    KundenArt integer DEFAULT 0,
+    KundeSeit date
 );
+-- The customer's numeric identifier is unique (several Null are allowed).
+CREATE UNIQUE INDEX IF NOT EXISTS tkunden_kundennrid ON TKunden (KundenNrID);

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlTableModel>
+#include <QString>
+
+namespace kundenstamm {
+
+// ADO's number for a statement that a constraint of the database refused
+// (DB_E_INTEGRITYVIOLATION).
+constexpr int adErrIntegrityViolation = -2147217873;
+
+// The customers of TKunden as a table model that keeps its changes until they
+// are submitted. Rows are changed and deleted by the table's own primary key
+// or, where the table declares none, by KundenNrID. Every select fetches all rows, so that row
+// numbers count the whole list. A failing statement leaves its text and the
+// database's answer in lastStatement() and lastError(); a change or deletion
+// of a customer that no longer has its key in the table fails too, instead of
+// changing nothing silently.
+class KundenModell : public QSqlTableModel {
+    Q_OBJECT
+
+public:
+    KundenModell(QObject* parent, const QSqlDatabase& db);
+
+    // Opens the table as the database spells it (PostgreSQL reports names in
+    // lower case). Raises 3265 when there is no TKunden.
+    void tabelleOeffnen();
+
+    // The column of a field name in any letter case, -1 when there is none.
+    int spalte(const QString& name) const;
+    // The customer number (KundenNrID) of a row, as shown (a changed row
+    // gives its changed value); Null for none.
+    QVariant kundenNr(int row) const;
+    // The row of a customer number, -1 when no row has it.
+    int zeileVon(const QVariant& kundenNr) const;
+
+    // The condition of select() (without "WHERE"); unlike setFilter, setting
+    // it does not read the rows again.
+    void setBedingung(const QString& condition) { m_bedingung = condition; }
+
+    // A value for a column from the text of a field: Null for an empty text,
+    // a date for a date column (text yyyy/mm/dd), a number for a number
+    // column; the text itself otherwise.
+    QVariant wertAusText(int column, const QString& text) const;
+    // The text of a value as the fields show and take it: "" for Null,
+    // yyyy/mm/dd for a date.
+    static QString textAusWert(const QVariant& value);
+
+    // The statement that failed last, with its values (never a password).
+    QString lastStatement() const { return m_statement; }
+
+    bool select() override;
+    // Sorts the rows read (before the first select it only sets the order).
+    void sort(int column, Qt::SortOrder order) override;
+
+protected:
+    bool updateRowInTable(int row, const QSqlRecord& values) override;
+    bool insertRowIntoTable(const QSqlRecord& values) override;
+    bool deleteRowFromTable(int row) override;
+    QString selectStatement() const override;
+
+private:
+    QString statementText(QSqlDriver::StatementType type, const QSqlRecord& values,
+                          const QSqlRecord& where) const;
+    void failed(const QString& statement, const QSqlError& error);
+
+    QString m_statement;
+    QString m_bedingung;
+};
+
+} // namespace kundenstamm
