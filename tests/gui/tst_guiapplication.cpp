@@ -40,6 +40,7 @@ private slots:
                                 << "--headless";
         QTest::newRow("client") << "client/VorsaCl" << QString();
         QTest::newRow("report") << "report/app/OrvoReport2" << QString();
+        QTest::newRow("customers") << "examples/kundenstamm/Kundenstamm" << QString();
     }
     void withoutDisplayTheProgramsSaySoInGerman()
     {
