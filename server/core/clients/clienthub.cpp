@@ -347,6 +347,8 @@ void ClientHub::pumpReplay(int index)
                 replay.filter, replay.offset, replay.end,
                 ReplayWindowBytes - socket->bytesToWrite(),
                 [&](const QString& message) { socket->write(toWin1252(message) + LineEnd); });
+            if (replay.offset == from)
+                replay.offset = replay.end; // the log got shorter meanwhile: nothing more
             budget -= replay.offset - from;
         }
     });
