@@ -1,4 +1,5 @@
 #include "frmpeera.h"
+#include "gui/guiapplication.h"
 #include "programdir.h"
 #include "unixsignals.h"
 
@@ -10,7 +11,10 @@ int main(int argc, char* argv[])
     // file again for every date it converts, and every listed call has one.
     if (!qEnvironmentVariableIsSet("TZ"))
         qputenv("TZ", ":/etc/localtime");
+    if (!vorsa::displayAvailable())
+        return vorsa::refuseWithoutDisplay();
     QApplication app(argc, argv);
+    vorsa::installGermanTranslations(app);
     QApplication::setApplicationName(QStringLiteral("VorsaCl"));
 
     vorsa::frmPeerA window(vorsa::programDirectory(QApplication::arguments()));

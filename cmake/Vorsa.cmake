@@ -29,3 +29,38 @@ function(vorsa_add_test name)
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VORSA_BUILD_DIR=${CMAKE_BINARY_DIR};VORSA_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
     LABELS "${ARG_LABELS}")
 endfunction()
+
+# vorsa_add_fuzzer(<target> TEST <test name> CORPUS <folder> SOURCES <files> [INCLUDES <dirs>])
+# A libFuzzer target for a plain parser, compiled by clang++ directly (the main
+# build may use g++) and linked against the same Qt Core, and a test labelled
+# "fuzz" that runs it for a few seconds from the corpus folder (only read; new
+# inputs go to the build tree). Without clang++ neither is made.
+function(vorsa_add_fuzzer target)
+  cmake_parse_arguments(ARG "" "TEST;CORPUS" "SOURCES;INCLUDES" ${ARGN})
+  find_program(VORSA_CLANGXX NAMES clang++ clang++-16 clang++-15 clang++-14)
+  if(NOT VORSA_CLANGXX)
+    message(STATUS "clang++ not found: ${target} is not built")
+    return()
+  endif()
+  set(exe ${CMAKE_CURRENT_BINARY_DIR}/${target}.fuzz)
+  set(qt_includes "$<TARGET_PROPERTY:Qt6::Core,INTERFACE_INCLUDE_DIRECTORIES>")
+  set(includes)
+  foreach(dir IN LISTS ARG_INCLUDES)
+    list(APPEND includes -I${dir})
+  endforeach()
+  add_custom_command(
+    OUTPUT ${exe}
+    COMMAND ${VORSA_CLANGXX} -std=c++20 -g -O1 -fPIC -fsanitize=fuzzer,address,undefined
+            -fno-sanitize-recover=undefined -DQT_NO_DEBUG "-I$<JOIN:${qt_includes},;-I>"
+            ${includes} ${ARG_SOURCES} $<TARGET_FILE:Qt6::Core> -o ${exe}
+    DEPENDS ${ARG_SOURCES}
+    COMMAND_EXPAND_LISTS
+    COMMENT "Building fuzzer ${target} with clang"
+    VERBATIM)
+  add_custom_target(${target} ALL DEPENDS ${exe})
+  set(work ${CMAKE_CURRENT_BINARY_DIR}/${target}_corpus)
+  add_test(NAME ${ARG_TEST}
+    COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0
+            sh -c "mkdir -p '${work}' && '${exe}' -max_total_time=4 -max_len=2048 -timeout=5 '${work}' '${ARG_CORPUS}'")
+  set_tests_properties(${ARG_TEST} PROPERTIES TIMEOUT 60 LABELS fuzz)
+endfunction()

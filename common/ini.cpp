@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QList>
 #include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
 
 namespace vorsa {
 
@@ -15,53 +17,119 @@ namespace {
 constexpr qsizetype kMaxValueLength = 511;
 
 const QByteArray kUtf8Bom("\xEF\xBB\xBF");
+const QByteArray kUtf16LeBom("\xFF\xFE");
+const QByteArray kUtf16BeBom("\xFE\xFF");
 
-// One line of the file as it is on disk, with its own line ending (none on a
-// last line without one), plus what the line means.
+// How a file is stored; it is written back the same way.
+enum class Encoding { Win1252, Utf8, Utf8Bom, Utf16Le, Utf16Be };
+
+bool hasNonAscii(const QByteArray& bytes)
+{
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return true;
+    }
+    return false;
+}
+
+// A byte order mark names the encoding. Without one, a file that holds
+// non-ASCII characters and is valid UTF-8 (as Linux editors save it) is UTF-8;
+// everything else is Windows-1252.
+Encoding detect(const QByteArray& data)
+{
+    if (data.startsWith(kUtf8Bom))
+        return Encoding::Utf8Bom;
+    if (data.startsWith(kUtf16LeBom))
+        return Encoding::Utf16Le;
+    if (data.startsWith(kUtf16BeBom))
+        return Encoding::Utf16Be;
+    if (hasNonAscii(data)) {
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString text = utf8.decode(data);
+        if (!utf8.hasError())
+            return Encoding::Utf8;
+    }
+    return Encoding::Win1252;
+}
+
+QString decode(const QByteArray& data, Encoding encoding)
+{
+    switch (encoding) {
+    case Encoding::Win1252:
+        return fromWin1252(data);
+    case Encoding::Utf8:
+        return QString::fromUtf8(data);
+    case Encoding::Utf8Bom:
+        return QString::fromUtf8(data.mid(kUtf8Bom.size()));
+    case Encoding::Utf16Le: {
+        QStringDecoder d(QStringDecoder::Utf16LE, QStringDecoder::Flag::Stateless);
+        return d.decode(data.mid(kUtf16LeBom.size()));
+    }
+    case Encoding::Utf16Be: {
+        QStringDecoder d(QStringDecoder::Utf16BE, QStringDecoder::Flag::Stateless);
+        return d.decode(data.mid(kUtf16BeBom.size()));
+    }
+    }
+    return {};
+}
+
+QByteArray encode(const QString& text, Encoding encoding)
+{
+    switch (encoding) {
+    case Encoding::Win1252:
+        return toWin1252(text);
+    case Encoding::Utf8:
+        return text.toUtf8();
+    case Encoding::Utf8Bom:
+        return kUtf8Bom + text.toUtf8();
+    case Encoding::Utf16Le: {
+        QStringEncoder e(QStringEncoder::Utf16LE, QStringEncoder::Flag::Stateless);
+        return kUtf16LeBom + QByteArray(e.encode(text));
+    }
+    case Encoding::Utf16Be: {
+        QStringEncoder e(QStringEncoder::Utf16BE, QStringEncoder::Flag::Stateless);
+        return kUtf16BeBom + QByteArray(e.encode(text));
+    }
+    }
+    return {};
+}
+
+// One line of the file with its own line ending (none on a last line without
+// one), plus what the line means.
 struct IniLine {
     enum Kind { Blank, Comment, Section, Key, Other };
 
-    QByteArray raw; // the bytes of the line including its ending
+    QString raw; // the line including its ending
     Kind kind = Other;
     QString name;             // section or key name, trimmed
     QString value;            // key value, trimmed, quotes still on
-    qsizetype valueStart = 0; // index in the decoded text where the value begins
+    qsizetype valueStart = 0; // index in the line where the value begins
 };
 
-// The file split into lines. Files are Windows-1252; a file that starts with a
-// UTF-8 byte order mark (as some editors save it) is read and kept as UTF-8.
+// The file split into lines, in the encoding it was read in.
 struct IniFile {
     QList<IniLine> lines;
-    bool utf8 = false;
-    QByteArray eol = "\r\n";
-
-    QString decode(const QByteArray& bytes) const
-    {
-        return utf8 ? QString::fromUtf8(bytes) : fromWin1252(bytes);
-    }
-    QByteArray encode(const QString& text) const { return utf8 ? text.toUtf8() : toWin1252(text); }
+    Encoding encoding = Encoding::Win1252;
+    QString eol = QStringLiteral("\r\n");
 
     QByteArray bytes() const
     {
-        QByteArray all;
+        QString all;
         for (const IniLine& line : lines)
             all += line.raw;
-        return all;
+        return encode(all, encoding);
     }
 };
 
-// The text of a line without its ending (and without the byte order mark on
-// the first line).
-QByteArray lineContent(const QByteArray& raw, bool first, bool utf8)
+// The text of a line without its ending.
+QString lineContent(const QString& raw)
 {
-    QByteArray content = raw;
-    if (content.endsWith('\n'))
-        content.chop(1);
-    if (content.endsWith('\r'))
-        content.chop(1);
-    if (first && utf8 && content.startsWith(kUtf8Bom))
-        content.remove(0, kUtf8Bom.size());
-    return content;
+    qsizetype end = raw.size();
+    if (end > 0 && raw.at(end - 1) == u'\n')
+        --end;
+    if (end > 0 && raw.at(end - 1) == u'\r')
+        --end;
+    return raw.left(end);
 }
 
 void classify(IniLine& line, const QString& text)
@@ -100,18 +168,19 @@ void classify(IniLine& line, const QString& text)
 IniFile parse(const QByteArray& data)
 {
     IniFile ini;
-    ini.utf8 = data.startsWith(kUtf8Bom);
-    const qsizetype firstLf = data.indexOf('\n');
+    ini.encoding = detect(data);
+    const QString text = decode(data, ini.encoding);
+    const qsizetype firstLf = text.indexOf(u'\n');
     if (firstLf >= 0)
-        ini.eol =
-            (firstLf > 0 && data.at(firstLf - 1) == '\r') ? QByteArray("\r\n") : QByteArray("\n");
+        ini.eol = (firstLf > 0 && text.at(firstLf - 1) == u'\r') ? QStringLiteral("\r\n")
+                                                                 : QStringLiteral("\n");
     qsizetype pos = 0;
-    while (pos < data.size()) {
-        const qsizetype lf = data.indexOf('\n', pos);
-        const qsizetype end = lf < 0 ? data.size() : lf + 1;
+    while (pos < text.size()) {
+        const qsizetype lf = text.indexOf(u'\n', pos);
+        const qsizetype end = lf < 0 ? text.size() : lf + 1;
         IniLine line;
-        line.raw = data.mid(pos, end - pos);
-        classify(line, ini.decode(lineContent(line.raw, pos == 0, ini.utf8)));
+        line.raw = text.mid(pos, end - pos);
+        classify(line, lineContent(line.raw));
         ini.lines.append(line);
         pos = end;
     }
@@ -184,7 +253,7 @@ QString storedValue(const QString& value)
 void ensureLineEnding(IniFile& ini, qsizetype index)
 {
     IniLine& line = ini.lines[index];
-    if (!line.raw.endsWith('\n'))
+    if (!line.raw.endsWith(u'\n'))
         line.raw += ini.eol;
 }
 
@@ -234,18 +303,12 @@ void IniSchreiben(const QString& section, const QString& key, const QString& fil
 
     if (loc.key >= 0) {
         IniLine& line = ini.lines[loc.key];
-        const QString text = ini.decode(lineContent(line.raw, loc.key == 0, ini.utf8));
-        QByteArray raw = ini.encode(text.left(line.valueStart) + newValue);
-        if (loc.key == 0 && ini.utf8)
-            raw.prepend(kUtf8Bom);
-        const qsizetype endingStart = line.raw.endsWith("\r\n") ? line.raw.size() - 2
-                                      : line.raw.endsWith('\n') ? line.raw.size() - 1
-                                                                : line.raw.size();
-        line.raw = raw + line.raw.mid(endingStart);
+        const QString content = lineContent(line.raw);
+        line.raw = content.left(line.valueStart) + newValue + line.raw.mid(content.size());
     } else {
         IniLine keyLine;
         keyLine.kind = IniLine::Key;
-        keyLine.raw = ini.encode(keyName + u'=' + newValue) + ini.eol;
+        keyLine.raw = keyName + u'=' + newValue + ini.eol;
         if (loc.section >= 0) {
             const qsizetype after = loc.lastKey >= 0 ? loc.lastKey : loc.section;
             ensureLineEnding(ini, after);
@@ -255,9 +318,7 @@ void IniSchreiben(const QString& section, const QString& key, const QString& fil
                 ensureLineEnding(ini, ini.lines.size() - 1);
             IniLine header;
             header.kind = IniLine::Section;
-            header.raw = ini.encode(u'[' + sectionName + u']') + ini.eol;
-            if (ini.lines.isEmpty() && ini.utf8)
-                header.raw.prepend(kUtf8Bom);
+            header.raw = u'[' + sectionName + u']' + ini.eol;
             ini.lines.append(header);
             ini.lines.append(keyLine);
         }

@@ -1,5 +1,6 @@
 #include "desktop.h"
 #include "gui/frmmain.h"
+#include "gui/guiapplication.h"
 #include "iconlist.h"
 #include "index/buildindexcommand.h"
 #include "linefactory.h"
@@ -47,6 +48,7 @@ int runHeadless(int argc, char** argv)
     env.desktop = &desktop;
     env.icons = &icons;
     env.lineFactory = createPhoneLine;
+    env.listRows = false; // no window shows them
     ServerCore core(env);
     // Caught from the start; a signal during the load is served after it.
     TerminationSignal stop([&] {
@@ -56,6 +58,14 @@ int runHeadless(int argc, char** argv)
     core.Form_Load();
     if (stop.open())
         return 0;
+    // Without a port or a line the server would only sit there: the service
+    // manager and the administrator must see that it did not start.
+    if (const QString problem = core.startupProblem(); !problem.isEmpty()) {
+        reporter.message(problem + QStringLiteral(" VorsaSrv wird beendet."),
+                         QStringLiteral("VorsaSrv"), MessageIcon::Critical);
+        core.Form_Unload();
+        return 1;
+    }
     return app.exec();
 }
 } // namespace
@@ -73,7 +83,11 @@ int main(int argc, char** argv)
     if (hasFlag(argc, argv, "--headless"))
         return runHeadless(argc, argv);
 
+    if (!displayAvailable())
+        return refuseWithoutDisplay(QStringLiteral(
+            "Der Server kann ohne Fenster laufen: VorsaSrv --headless [--dir ORDNER]"));
     QApplication app(argc, argv);
+    installGermanTranslations(app);
     app.setApplicationName(frmMain::caption());
     // Caught from the start: the window's construction loads the server and
     // may show message boxes; a signal meanwhile closes it once it is built.

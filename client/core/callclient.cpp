@@ -1,14 +1,15 @@
 #include "callclient.h"
 
 #include "iconlist.h"
+#include "net/socketerror.h"
 #include "notificationline.h"
 #include "reporter.h"
-#include "socketerror.h"
 #include "win1252.h"
 
 #include <QEventLoop>
 #include <QHostInfo>
 #include <QTimer>
+#include <optional>
 
 namespace vorsa {
 
@@ -20,6 +21,14 @@ constexpr qsizetype kBulkLines = 64;
 // What the socket takes from the system at a time: a long replay then comes in
 // moderate pieces, each quick to copy.
 constexpr qint64 kReadBufferBytes = 256 * 1024;
+// Pauses between automatic connects grow up to this many times the first.
+constexpr int kLongestPauseFactor = 30;
+// A connection that lasts this many first pauses has proved itself: the
+// pauses start from the first again.
+constexpr int kProvenFactor = 10;
+// An automatic connect that has not got through after this many first pauses
+// is given up and tried again later.
+constexpr int kConnectTimeoutFactor = 10;
 
 VbError notConnected()
 {
@@ -40,6 +49,23 @@ CallClient::CallClient(QString programDir, IReporter& reporter, IDesktop& deskto
     connect(&m_socket, &QTcpSocket::disconnected, this, &CallClient::Winsock1_Close);
     connect(&m_socket, &QTcpSocket::errorOccurred, this, &CallClient::Winsock1_Error);
     connect(&m_foreground, &Foreground::optionsChanged, this, &CallClient::menusChanged);
+
+    m_reconnectTimer.setSingleShot(true);
+    connect(&m_reconnectTimer, &QTimer::timeout, this, &CallClient::reconnectNow);
+    m_countdownTimer.setInterval(1000);
+    connect(&m_countdownTimer, &QTimer::timeout, this, &CallClient::showCountdown);
+    m_provenTimer.setSingleShot(true);
+    connect(&m_provenTimer, &QTimer::timeout, this, [this] { m_reconnectPauseMs = 0; });
+    m_connectTimer.setSingleShot(true);
+    connect(&m_connectTimer, &QTimer::timeout, this, [this] {
+        const auto state = m_socket.state();
+        if (state != QAbstractSocket::HostLookupState && state != QAbstractSocket::ConnectingState)
+            return;
+        m_socket.abort();
+        setConnectionState(QStringLiteral("Zeitüberschreitung beim Verbinden"));
+        scheduleReconnect();
+    });
+    m_connectionState = QStringLiteral("nicht verbunden");
 }
 
 CallClient::~CallClient()
@@ -90,6 +116,7 @@ void CallClient::Form_Load(const std::function<void()>& restorePlacement)
         m_extern = ExternProgram(m_settings.Path);
         ListView1Aufbauen();
         m_foreground.VordergrundSetzen(m_settings.Topmost);
+        m_autoReconnect = m_settings.readAutoReconnect();
         if (m_settings.autoStart())
             mnuVerbinden_Click();
     });
@@ -123,6 +150,9 @@ void CallClient::Form_Unload(const std::function<void()>& savePlacement,
         m_fields.clear();
 
         m_unloading = true;
+        m_reconnectTimer.stop();
+        m_countdownTimer.stop();
+        m_connectTimer.stop();
         if (m_socket.state() == QAbstractSocket::ConnectedState) {
             m_socket.disconnectFromHost();
             if (m_socket.state() != QAbstractSocket::UnconnectedState) {
@@ -138,27 +168,88 @@ void CallClient::Form_Unload(const std::function<void()>& savePlacement,
 
 // --- connection --------------------------------------------------------------
 
+void CallClient::setConnectionState(const QString& text)
+{
+    if (text == m_connectionState)
+        return;
+    m_connectionState = text;
+    emit connectionStateChanged(m_connectionState);
+}
+
 void CallClient::mnuVerbinden_Click()
 {
     guarded(m_reporter, QStringLiteral("mnuVerbinden_Click"), [&] {
-        const auto state = m_socket.state();
-        if (state == QAbstractSocket::ConnectedState || state == QAbstractSocket::ConnectingState ||
-            state == QAbstractSocket::HostLookupState)
-            return;
-        if (m_socketFailed || state != QAbstractSocket::UnconnectedState) {
-            m_socket.abort();
-            m_socketFailed = false;
-        }
-        if (m_settings.RemotePort < 1 || m_settings.RemotePort > 65535)
-            throw VbError(err::InvalidCall,
-                          QStringLiteral("Ungültiger Port %1 (erlaubt sind 1 bis 65535)")
-                              .arg(m_settings.RemotePort));
-        m_socket.connectToHost(m_settings.RemoteHost, quint16(m_settings.RemotePort));
+        // At once, also while an automatic connect is due.
+        m_reconnectTimer.stop();
+        m_countdownTimer.stop();
+        m_automaticAttempt = false;
+        connectToServer();
     });
+}
+
+void CallClient::connectToServer()
+{
+    const auto state = m_socket.state();
+    if (state == QAbstractSocket::ConnectedState || state == QAbstractSocket::ConnectingState ||
+        state == QAbstractSocket::HostLookupState)
+        return;
+    if (m_socketFailed || state != QAbstractSocket::UnconnectedState) {
+        m_socket.abort();
+        m_socketFailed = false;
+    }
+    if (m_settings.RemotePort < 1 || m_settings.RemotePort > 65535)
+        throw VbError(err::InvalidCall,
+                      QStringLiteral("Ungültiger Port %1 (erlaubt sind 1 bis 65535)")
+                          .arg(m_settings.RemotePort));
+    setConnectionState(QStringLiteral("verbinde …"));
+    m_socket.connectToHost(m_settings.RemoteHost, quint16(m_settings.RemotePort));
+    if (m_automaticAttempt)
+        m_connectTimer.start(kConnectTimeoutFactor * m_reconnectUnitMs);
+}
+
+void CallClient::scheduleReconnect()
+{
+    if (m_unloading || m_reconnectTimer.isActive())
+        return;
+    m_provenTimer.stop();
+    if (!m_autoReconnect) {
+        setConnectionState(QStringLiteral("getrennt"));
+        return;
+    }
+    m_reconnectPauseMs = m_reconnectPauseMs == 0 ? m_reconnectUnitMs
+                                                 : qMin(2 * m_reconnectPauseMs,
+                                                        kLongestPauseFactor * m_reconnectUnitMs);
+    m_reconnectTimer.start(m_reconnectPauseMs);
+    m_countdownTimer.start();
+    showCountdown();
+}
+
+void CallClient::showCountdown()
+{
+    if (!m_reconnectTimer.isActive()) {
+        m_countdownTimer.stop();
+        return;
+    }
+    const int seconds = (m_reconnectTimer.remainingTime() + 999) / 1000;
+    setConnectionState(QStringLiteral("getrennt – neuer Versuch in %1 s").arg(qMax(1, seconds)));
+}
+
+void CallClient::reconnectNow()
+{
+    m_countdownTimer.stop();
+    if (m_unloading)
+        return;
+    m_automaticAttempt = true;
+    // An attempt that cannot even start counts as failed: the next one follows.
+    if (!ignoringErrors([&] { connectToServer(); }))
+        scheduleReconnect();
 }
 
 void CallClient::Winsock1_Connect()
 {
+    m_connectTimer.stop();
+    m_provenTimer.start(kProvenFactor * m_reconnectUnitMs);
+    setConnectionState(QStringLiteral("verbunden"));
     guarded(m_reporter, QStringLiteral("Winsock1_Connect"), [&] {
         setMenus(false, true);
         send(QStringLiteral("HN:") + m_localHostName);
@@ -175,6 +266,7 @@ void CallClient::Winsock1_Close()
         Winsock1_DataArrival();
     ignoringErrors([&] { m_socket.abort(); });
     setMenus(true, true);
+    scheduleReconnect();
 }
 
 void CallClient::Winsock1_Error(QAbstractSocket::SocketError error)
@@ -182,16 +274,23 @@ void CallClient::Winsock1_Error(QAbstractSocket::SocketError error)
     // A close by the server arrives as this error too; the closed event handles it.
     if (error == QAbstractSocket::RemoteHostClosedError || m_unloading)
         return;
+    m_connectTimer.stop();
     guarded(m_reporter, QStringLiteral("Winsock1_Error"), [&] {
         const SocketError e = SocketError::from(error);
         m_socketFailed = true;
-        m_reporter.message(errorText(QStringLiteral("Verbinden Vorsamelder"), e.description),
-                           errorTitle(e.number), MessageIcon::Warning);
         // Closed from the event loop: the socket may still be inside its own error handling.
         QTimer::singleShot(0, this, [this] {
             if (m_socketFailed && m_socket.state() != QAbstractSocket::ConnectedState)
                 m_socket.abort();
         });
+        // The next automatic connect is due before a box would be shown, so
+        // that a box left open holds nothing back. Failures of automatic
+        // connects are said in the status line only.
+        const bool automatic = m_automaticAttempt;
+        scheduleReconnect();
+        if (!automatic)
+            m_reporter.message(errorText(QStringLiteral("Verbinden Vorsamelder"), e.description),
+                               errorTitle(e.number), MessageIcon::Warning);
     });
 }
 
@@ -245,6 +344,7 @@ void CallClient::Winsock1_DataArrival()
 void CallClient::handleBuffer()
 {
     m_handlingScheduled = false;
+    std::optional<VbError> fault;
     const bool ok = guarded(m_reporter, QStringLiteral("Winsock1_DataArrival"), [&] {
         const qsizetype lines = qMin<qsizetype>(m_buffer.pendingLines(), m_sliceLines);
         const bool bulk = lines >= kBulkLines;
@@ -252,8 +352,14 @@ void CallClient::handleBuffer()
             m_model.beginBulk();
         try {
             QString line;
-            for (qsizetype i = 0; i < lines && m_buffer.takeLine(line); ++i)
-                handleLine(line);
+            for (qsizetype i = 0; i < lines && m_buffer.takeLine(line); ++i) {
+                try {
+                    handleLine(line);
+                } catch (const VbError& e) {
+                    fault = e;
+                    break;
+                }
+            }
         } catch (...) {
             if (bulk)
                 m_model.endBulk();
@@ -263,7 +369,22 @@ void CallClient::handleBuffer()
             m_model.endBulk();
     });
     if (!ok)
-        return; // the faulty line is lost; the rest waits for the next arrival
+        return;
+    if (fault) {
+        // The faulty line is lost and this event ends; the lines after it
+        // are handled at once, not when the server sends more (they go on
+        // while the box is open). One box at a time.
+        if (m_buffer.pendingLines() > 0) {
+            m_handlingScheduled = true;
+            QTimer::singleShot(0, this, &CallClient::handleBuffer);
+        }
+        if (!m_faultShown) {
+            m_faultShown = true;
+            m_reporter.reportError(QStringLiteral("Winsock1_DataArrival"), *fault);
+            m_faultShown = false;
+        }
+        return;
+    }
     if (m_buffer.pendingLines() > 0) {
         m_handlingScheduled = true;
         QTimer::singleShot(0, this, &CallClient::handleBuffer);

@@ -10,6 +10,7 @@
 
 #include <QObject>
 #include <QTcpSocket>
+#include <QTimer>
 #include <functional>
 
 namespace vorsa {
@@ -26,6 +27,7 @@ class CallClient : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString txtOutput READ txtOutput NOTIFY txtOutputChanged)
     Q_PROPERTY(QString statusText READ statusText NOTIFY statusTextChanged)
+    Q_PROPERTY(QString connectionState READ connectionState NOTIFY connectionStateChanged)
 public:
     // The enabled and checked states of the menus.
     struct Menus {
@@ -49,6 +51,9 @@ public:
     void setClock(Clock clock) { m_clock = std::move(clock); }
     void setLocalHostName(const QString& name) { m_localHostName = name; }
     void setSliceLines(int lines) { m_sliceLines = qMax(1, lines); }
+    // The first pause before a new connect (1 s); later pauses double up to
+    // 30 of it. Tests shorten it.
+    void setReconnectUnitMs(int ms) { m_reconnectUnitMs = qMax(1, ms); }
 
     // Form_Load: `restorePlacement` restores the window placement first; its
     // failure is reported as "[Form_Load]" and ends the load.
@@ -83,6 +88,12 @@ public:
     int currentIcon() const { return m_currentIcon; }
     QString txtOutput() const { return m_txtOutput; }
     QString statusText() const { return m_statusText; }
+    // The connection as the status line shows it: "verbunden", "getrennt –
+    // neuer Versuch in 8 s", ...
+    QString connectionState() const { return m_connectionState; }
+    // The pause before the next automatic connect; 0 when none is due.
+    int reconnectPauseMs() const { return m_reconnectTimer.isActive() ? m_reconnectPauseMs : 0; }
+    bool autoReconnect() const { return m_autoReconnect; }
     Menus menus() const;
     QAbstractSocket::SocketState socketState() const { return m_socket.state(); }
     // Received lines not yet handled.
@@ -91,6 +102,7 @@ public:
 signals:
     void txtOutputChanged(const QString& text);
     void statusTextChanged(const QString& text);
+    void connectionStateChanged(const QString& text);
     void menusChanged();
     // A data arrival has been handled to its end (all complete lines are rows).
     void arrivalHandled();
@@ -98,6 +110,11 @@ signals:
     void connected();
 
 private:
+    void connectToServer();
+    void scheduleReconnect();
+    void reconnectNow();
+    void showCountdown();
+    void setConnectionState(const QString& text);
     void Winsock1_Connect();
     void Winsock1_DataArrival();
     void Winsock1_Close();
@@ -135,6 +152,20 @@ private:
     QString m_lineText; // joined values of the last line of the current arrival
     bool m_handlingScheduled = false;
     int m_sliceLines = DefaultSliceLines;
+    bool m_faultShown = false; // a box for a faulty line is open
+
+    // Reconnecting: the next attempt, the countdown in the status line, the
+    // time after which a connection counts as working (the pauses start
+    // again from the first), and the limit for an automatic connect.
+    QString m_connectionState;
+    bool m_autoReconnect = false;
+    bool m_automaticAttempt = false; // its failure is shown in the status line only
+    int m_reconnectUnitMs = 1000;
+    int m_reconnectPauseMs = 0;
+    QTimer m_reconnectTimer;
+    QTimer m_countdownTimer;
+    QTimer m_provenTimer;
+    QTimer m_connectTimer;
 };
 
 } // namespace vorsa

@@ -92,6 +92,16 @@ bool ClientSettings::autoStart() const
         IniLesen(kSettings, QStringLiteral("AutoStart"), gstrINIFile, QStringLiteral("-1")));
 }
 
+bool ClientSettings::readAutoReconnect() const
+{
+    const QString missing = QStringLiteral("?");
+    const QString text = IniLesen(kSettings, QStringLiteral("AutoReconnect"), gstrINIFile, missing);
+    if (text != missing)
+        return ConvStringToBoolean(text);
+    IniSchreiben(kSettings, QStringLiteral("AutoReconnect"), gstrINIFile, onOff(true));
+    return true;
+}
+
 void ClientSettings::saveForegroundOptions() const
 {
     IniSchreiben(kSettings, QStringLiteral("Topmost"), gstrINIFile, onOff(Topmost));

@@ -34,6 +34,9 @@ public:
     // "Settings"/"AutoStart" as a strict boolean (default "-1"); anything else
     // fails with 13.
     bool autoStart() const;
+    // "Settings"/"AutoReconnect": whether a dropped or failed connection is
+    // tried again by itself. Missing: on, and "1" is written back.
+    bool readAutoReconnect() const;
     // Writes Topmost and TopmostByCall as "1" or "0".
     void saveForegroundOptions() const;
 

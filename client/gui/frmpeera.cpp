@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QScrollArea>
+#include <QStatusBar>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <cmath>
@@ -42,6 +43,7 @@ frmPeerA::frmPeerA(const QString& programDir, QWidget* parent, IDesktop* desktop
     connect(&m_core, &CallClient::menusChanged, this, &frmPeerA::updateMenus);
     connect(&m_core, &CallClient::txtOutputChanged, m_output, &QLineEdit::setText);
     connect(&m_core, &CallClient::statusTextChanged, m_label, &QLabel::setText);
+    connect(&m_core, &CallClient::connectionStateChanged, m_connection, &QLabel::setText);
     updateMenus();
 }
 
@@ -129,6 +131,11 @@ void frmPeerA::buildContent()
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setWidget(panel);
     setCentralWidget(m_scroll);
+
+    // The state of the connection to the server, below everything else.
+    m_connection = new QLabel(m_core.connectionState(), this);
+    m_connection->setObjectName(QStringLiteral("Verbindung"));
+    statusBar()->addWidget(m_connection, 1);
 }
 
 void frmPeerA::applyColumns()

@@ -66,6 +66,7 @@ private:
     QAction* m_leeren = nullptr;
     QScrollArea* m_scroll = nullptr;
     QLabel* m_label = nullptr;
+    QLabel* m_connection = nullptr;
     QTreeView* m_list = nullptr;
     QLineEdit* m_output = nullptr;
     QList<int> m_appliedPixels; // column widths as first shown

@@ -5,7 +5,6 @@
 namespace vorsa {
 
 namespace {
-
 QMessageBox::Icon boxIcon(MessageIcon icon)
 {
     switch (icon) {
@@ -20,13 +19,39 @@ QMessageBox::Icon boxIcon(MessageIcon icon)
     }
     return QMessageBox::Warning;
 }
-
 } // namespace
+
+QList<QMessageBox*> MessageBoxReporter::openBoxes() const
+{
+    QList<QMessageBox*> out;
+    for (const auto& box : m_open) {
+        if (box)
+            out << box.data();
+    }
+    return out;
+}
 
 void MessageBoxReporter::message(const QString& text, const QString& title, MessageIcon icon)
 {
-    QMessageBox box(boxIcon(icon), title, text, QMessageBox::Ok, m_parent);
-    box.exec();
+    if (m_modal) {
+        QMessageBox box(boxIcon(icon), title, text, QMessageBox::Ok, m_parent);
+        box.exec();
+        return;
+    }
+    m_open.removeAll(nullptr);
+    for (const auto& open : m_open) {
+        if (open->text() == text && open->windowTitle() == title) {
+            open->raise();
+            return;
+        }
+    }
+    if (m_open.size() >= MaxOpenBoxes)
+        return;
+    auto* box = new QMessageBox(boxIcon(icon), title, text, QMessageBox::Ok, m_parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+    m_open.append(box);
 }
 
 bool MessageBoxReporter::askYesNo(const QString& text, const QString& title, MessageIcon icon)

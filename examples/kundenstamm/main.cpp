@@ -1,6 +1,7 @@
 // Kundenstamm: the customers of the customer-management database, edited with
 // the family's toolbar and text boxes.
 #include "frmkunden.h"
+#include "gui/guiapplication.h"
 #include "programdir.h"
 #include "unixsignals.h"
 #include "version.h"
@@ -10,7 +11,10 @@
 
 int main(int argc, char* argv[])
 {
+    if (!vorsa::displayAvailable())
+        return vorsa::refuseWithoutDisplay();
     QApplication app(argc, argv);
+    vorsa::installGermanTranslations(app);
     QApplication::setApplicationName(QStringLiteral("Kundenstamm"));
     QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
                                             .arg(VORSA_VERSION_MAJOR)

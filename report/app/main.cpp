@@ -1,4 +1,5 @@
 // OrvoReport2: offers the report class to other programs on the session bus.
+#include "gui/guiapplication.h"
 #include "reportdienst.h"
 #include "unixsignals.h"
 #include "version.h"
@@ -11,7 +12,10 @@
 
 int main(int argc, char* argv[])
 {
+    if (!vorsa::displayAvailable())
+        return vorsa::refuseWithoutDisplay();
     QApplication app(argc, argv);
+    vorsa::installGermanTranslations(app);
     QApplication::setApplicationName(QStringLiteral("OrvoReport2"));
     QApplication::setApplicationVersion(
         vorsa::versionText().mid(QStringLiteral("Version: ").size()));

@@ -5,19 +5,35 @@
 #include "win1252.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <limits>
 
 namespace vorsa {
 
 void CallLog::WriteLog(const QString& line) const
 {
     QFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+    // Unbuffered: a full disk shows at the write itself, and the bytes that
+    // did reach the file are known.
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered) &&
+        !file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         throw VbError::pathFileAccess(m_path);
-    const QByteArray bytes = toWin1252(line) + "\r\n";
-    // The bytes leave the buffer only at flush or close; a full disk shows
-    // there, not at write().
-    if (file.write(bytes) != bytes.size() || !file.flush())
+    const qint64 before = file.size();
+    QByteArray bytes = toWin1252(line) + "\r\n";
+    // A last line that was left unfinished (a crash, or a disk that was full
+    // before this check existed) is ended first: an entry always starts on a
+    // line of its own and is never glued to another.
+    if (before > 0 && file.isReadable() && file.seek(before - 1)) {
+        char last = 0;
+        if (file.getChar(&last) && last != '\n')
+            bytes.prepend("\r\n");
+    }
+    if (file.write(bytes) != bytes.size()) {
+        // A full disk: take the part that was written back out, so that no
+        // half line stays behind.
+        file.resize(before);
         throw VbError::pathFileAccess(m_path);
+    }
     file.close();
     if (file.error() != QFileDevice::NoError)
         throw VbError::pathFileAccess(m_path);
@@ -26,14 +42,25 @@ void CallLog::WriteLog(const QString& line) const
 void CallLog::readJournal(const QString& filter,
                           const std::function<void(const QString&)>& entry) const
 {
+    constexpr qint64 all = std::numeric_limits<qint64>::max();
+    readJournalPart(filter, 0, all, all, entry);
+}
+
+qint64 CallLog::readJournalPart(const QString& filter, qint64 offset, qint64 end, qint64 budget,
+                                const std::function<void(const QString&)>& entry) const
+{
     QFile file(m_path);
     if (!file.exists())
         throw VbError::fileNotFound(m_path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(offset))
         throw VbError::pathFileAccess(m_path);
     const QByteArray marker = QByteArrayLiteral("*D*");
-    while (!file.atEnd()) {
+    qint64 position = offset;
+    qint64 read = 0;
+    while (position < end && read < budget && !file.atEnd()) {
         QByteArray raw = file.readLine();
+        position += raw.size();
+        read += raw.size();
         if (!raw.startsWith(marker))
             continue;
         while (raw.endsWith('\n') || raw.endsWith('\r'))
@@ -42,6 +69,15 @@ void CallLog::readJournal(const QString& filter,
         if (journal::selected(message, filter))
             entry(message);
     }
+    return position;
+}
+
+qint64 CallLog::journalEnd() const
+{
+    QFileInfo info(m_path);
+    if (!info.exists())
+        throw VbError::fileNotFound(m_path);
+    return info.size();
 }
 
 } // namespace vorsa

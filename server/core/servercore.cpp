@@ -4,6 +4,7 @@
 #include "desktop.h"
 #include "iconlist.h"
 #include "ini.h"
+#include "lookup/callingnumber.h"
 #include "notification.h"
 #include "reporter.h"
 #include "vberror.h"
@@ -11,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <limits>
 
 namespace vorsa {
 
@@ -19,6 +21,20 @@ const QString kSettings = QStringLiteral("Settings");
 // The sample number the test call offers when nothing was entered before.
 const QString kSampleCallingNumber = QStringLiteral("0521123456");
 const QString kHidden = QStringLiteral("(hidden)");
+const QString kNotFound = QStringLiteral("***");
+// How long a call waits for a database that another program holds locked
+// before it goes out as not identified.
+constexpr int kCallLockWaitMs = 2000;
+
+// A number setting as text to a number; a failure names the key and the value.
+qint32 numberSetting(const QString& key, const QString& text)
+{
+    try {
+        return toLong(text);
+    } catch (const VbError& e) {
+        throw VbError(e.number(), QStringLiteral("%1 (%2 \"%3\")").arg(e.description(), key, text));
+    }
+}
 
 // Whole seconds from a to b, counted as second boundaries crossed.
 qint64 wholeSecondsBetween(const QDateTime& a, const QDateTime& b)
@@ -39,6 +55,7 @@ ServerCore::ServerCore(Environment environment, QObject* parent)
     if (!m_env.lineFactory)
         m_env.lineFactory = createBuiltinLine;
     m_settings.iniPath = m_env.programDir + QStringLiteral("/VorsaSrv.INI");
+    m_connection.setLockWaitMs(kCallLockWaitMs);
     m_timer1.setTimerType(Qt::CoarseTimer);
     connect(&m_timer1, &QTimer::timeout, this, &ServerCore::restartTick);
     connect(&m_clients, &ClientHub::connectionsChanged, this, &ServerCore::connectionsChanged);
@@ -144,18 +161,22 @@ void ServerCore::EinlesenParameterAllgemein()
         const QString cutText =
             readWithMarker(QStringLiteral("LetzteStellenAbschneiden"), QStringLiteral("999"),
                            QStringLiteral("999"), QStringLiteral("3"));
-        s.cutDigits = toLong(cutText);
+        s.cutDigits = numberSetting(QStringLiteral("LetzteStellenAbschneiden"), cutText);
         s.letzteStellenAbschneiden = cutText;
         s.secCapiConnection =
-            toLong(readWithMarker(QStringLiteral("SecCapiConnection"), QStringLiteral("999"),
-                                  QStringLiteral("999"), QStringLiteral("60")));
-        s.dateDiffSec = toLong(readWithMarker(QStringLiteral("DateDiffSec"), QStringLiteral("999"),
-                                              QStringLiteral("999"), QStringLiteral("30")));
+            numberSetting(QStringLiteral("SecCapiConnection"),
+                          readWithMarker(QStringLiteral("SecCapiConnection"), QStringLiteral("999"),
+                                         QStringLiteral("999"), QStringLiteral("60")));
+        s.dateDiffSec =
+            numberSetting(QStringLiteral("DateDiffSec"),
+                          readWithMarker(QStringLiteral("DateDiffSec"), QStringLiteral("999"),
+                                         QStringLiteral("999"), QStringLiteral("30")));
         s.computerName = m_clients.localHostName();
         m_label5 = s.computerName.isEmpty() ? QStringLiteral("Computername: **unbekannt**")
                                             : QStringLiteral("Computername: ") + s.computerName;
         emit labelsChanged();
-        int port = toLong(
+        int port = numberSetting(
+            QStringLiteral("LocalPort"),
             IniLesen(kSettings, QStringLiteral("LocalPort"), s.iniPath, QStringLiteral("0")));
         if (port == 0) {
             port = 1001;
@@ -164,8 +185,9 @@ void ServerCore::EinlesenParameterAllgemein()
         s.localPort = port;
         m_label6 = QStringLiteral("LocalPort: ") + QString::number(port);
         emit labelsChanged();
-        const int mark = toLong(IniLesen(kSettings, QStringLiteral("BeiDoppelFragezeichen"),
-                                         s.iniPath, QStringLiteral("9")));
+        const int mark = numberSetting(QStringLiteral("BeiDoppelFragezeichen"),
+                                       IniLesen(kSettings, QStringLiteral("BeiDoppelFragezeichen"),
+                                                s.iniPath, QStringLiteral("9")));
         if (mark == 0) {
             s.beiDoppelFragezeichen = false;
         } else {
@@ -195,6 +217,7 @@ void ServerCore::ensureLine()
                            "bekannt sind SIM, SIP, CALLMONITOR und CAPI.")
                 .arg(name));
         m_line = std::make_unique<NullLine>();
+        m_noLine = true;
     }
     connect(m_line.get(), &IPhoneLine::IncomingCall, this, &ServerCore::ISDNPhone_IncomingCall);
     connect(m_line.get(), &IPhoneLine::IncomingPhoneCall, this,
@@ -214,6 +237,17 @@ QString ServerCore::lineStatusText(bool started) const
     return QStringLiteral("startCAPI()=True  CAPI ") + m_line->capiVersion() +
            QStringLiteral(" release ") + m_line->capiRelease() + QStringLiteral(". Card made by ") +
            m_line->cardMaker() + QStringLiteral(" has serial number ") + m_line->serialNumber();
+}
+
+QString ServerCore::startupProblem() const
+{
+    if (!m_clients.isListening())
+        return QStringLiteral("Der Server lauscht auf keinem TCP-Port (Settings/LocalPort), "
+                              "kein Client kann sich verbinden.");
+    if (!m_line || m_noLine)
+        return QStringLiteral("Der Server hat keine Leitung (Settings/Line), es kommen keine "
+                              "Anrufe an.");
+    return {};
 }
 
 void ServerCore::StartUp()
@@ -309,18 +343,41 @@ void ServerCore::copyCurrentRecord(clsSqlRs& query)
 
 void ServerCore::reportRow()
 {
-    guarded(*m_env.reporter, QStringLiteral("ListView1DatenAdd"),
-            [&] { ListView1DatenAdd(m_callList, m_fields, m_icon, m_iconCount); });
+    if (m_env.listRows)
+        guarded(*m_env.reporter, QStringLiteral("ListView1DatenAdd"),
+                [&] { ListView1DatenAdd(m_callList, m_fields, m_icon, m_iconCount); });
     ClientsNachrichtVerfassen();
 }
 
 int ServerCore::iconForRecord(int records)
 {
-    if (records >= 2 && m_settings.beiDoppelFragezeichen)
-        return 2;
-    if (!m_queries.iconField().isEmpty())
-        return toInt16(field(m_queries.iconField()).FieldValue) + 4;
-    return 1;
+    // An icon field value that gives no icon number (empty, not a number, or
+    // a sum beyond 16 bits) is said, and the call still goes out, as one that
+    // could not be identified by its icon.
+    int icon = 3;
+    guarded(*m_env.reporter, QStringLiteral("ISDNPhone_IncomingCall"), [&] {
+        if (records >= 2 && m_settings.beiDoppelFragezeichen) {
+            icon = 2;
+        } else if (!m_queries.iconField().isEmpty()) {
+            const int sum = toInt16(field(m_queries.iconField()).FieldValue) + 4;
+            if (sum > std::numeric_limits<qint16>::max())
+                throw VbError::overflow();
+            icon = sum;
+        } else {
+            icon = 1;
+        }
+    });
+    return icon;
+}
+
+void ServerCore::reportNotIdentified(const QString& calling, const QStringList& columns)
+{
+    field(QStringLiteral("Anrufer")).FieldValue = calling;
+    field(QStringLiteral("Versuche")).FieldValue = 0;
+    for (const QString& column : columns)
+        field(column).FieldValue = kNotFound;
+    m_icon = 3;
+    reportRow();
 }
 
 void ServerCore::ISDNPhone_IncomingCall(const QString& called, const QString& calling,
@@ -377,31 +434,39 @@ void ServerCore::handleIncomingCall(const QString& called, const QString& callin
             return;
         }
 
-        QString number = calling;
-        if (m_settings.amt == QLatin1String("0")) {
-            if (number.isEmpty())
-                throw VbError::invalidCall();
-            number = number.mid(1);
-        } else if (m_settings.amt == QLatin1String("N")) {
-            number.prepend(QLatin1Char('0'));
+        // The caller's text never acts as a pattern: a number that is not
+        // digits identifies nobody and goes out without a lookup.
+        QString number = callingnumber::lookupDigits(calling);
+        if (number.isEmpty()) {
+            reportNotIdentified(calling, m_queries.notFoundColumns());
+            return;
         }
+        if (m_settings.amt == QLatin1String("0"))
+            number = number.mid(1);
+        else if (m_settings.amt == QLatin1String("N"))
+            number.prepend(QLatin1Char('0'));
         if (!number.startsWith(QLatin1Char('0')))
             number.prepend(m_settings.eigeneVorwahl);
 
         clsSqlRs* query = m_queries.AnruferSuchen(number, m_connection, connectionString(),
                                                   m_settings.platzhalter);
-        if (!query)
+        // No database (already said): the call still goes out and into the
+        // journal, as one that could not be identified.
+        if (!query) {
+            reportNotIdentified(calling, m_queries.notFoundColumns());
             return;
+        }
 
+        if (query->RecordCount <= 0) {
+            // Nothing found, or the search failed (said): the columns of its
+            // last result show "***".
+            reportNotIdentified(calling, query->columnNames);
+            return;
+        }
         field(QStringLiteral("Anrufer")).FieldValue = calling;
         field(QStringLiteral("Versuche")).FieldValue = query->AnzahlVersuche;
 
-        if (query->RecordCount <= 0) {
-            for (int i = 0; i < query->Rs.fieldCount(); ++i)
-                field(query->Rs.fieldName(i)).FieldValue = QStringLiteral("***");
-            m_icon = 3;
-            reportRow();
-        } else if (query->RecordCount == 1) {
+        if (query->RecordCount == 1) {
             copyCurrentRecord(*query);
             m_icon = iconForRecord(1);
             if (m_autobooking.msn.isEmpty() || m_autobooking.msn == called)

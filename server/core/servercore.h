@@ -64,6 +64,10 @@ public:
         IIconList* icons = nullptr;
         LineFactory lineFactory; // empty: the built-in lines
         Clock clock;             // empty: the system clock
+        // Whether reported calls are kept as rows of the call list. Without
+        // a window nobody sees the list, and a server that runs for months
+        // would only grow by it.
+        bool listRows = true;
     };
 
     explicit ServerCore(Environment environment, QObject* parent = nullptr);
@@ -125,6 +129,11 @@ public:
     // The line status text of a start.
     QString lineStatusText(bool started) const;
 
+    // Why the loaded server can take no calls at all: it listens on no TCP
+    // port, or Settings/Line names no line of this program. Empty when it can.
+    // The headless server ends with it; the window stays open.
+    QString startupProblem() const;
+
 signals:
     void capiInfoChanged(const QString& text);
     void debugListChanged(const QStringList& lines);
@@ -134,11 +143,15 @@ signals:
 
 private:
     void ensureLine();
+    bool m_noLine = false; // Settings/Line names no line
     void setCapiInfo(const QString& text);
     void addDebug(const QString& line);
     clsDaten& field(const QString& name);
     void copyCurrentRecord(clsSqlRs& query);
-    int iconForRecord(int several);
+    int iconForRecord(int records);
+    // Sends, lists and journals the call as one whose caller was not
+    // identified: icon 3, the number as it came, "***" in `columns`.
+    void reportNotIdentified(const QString& calling, const QStringList& columns);
     void reportRow();
     QString readWithMarker(const QString& key, const QString& readDefault, const QString& marker,
                            const QString& effective);

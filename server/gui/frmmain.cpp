@@ -23,7 +23,8 @@ constexpr int kPanelHeight = 620;
 
 frmMain::frmMain(const QString& programDir, LineFactory lineFactory, IReporter* reporter,
                  IDesktop* desktop, QWidget* parent)
-    : QMainWindow(parent), m_boxReporter(this), m_guiDesktop(this)
+    : QMainWindow(parent), m_boxReporter(this), m_indexBoxes(this),
+      m_indexReporter(reporter ? reporter : &m_indexBoxes), m_guiDesktop(this)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(caption());
@@ -56,6 +57,7 @@ frmMain::frmMain(const QString& programDir, LineFactory lineFactory, IReporter* 
             [this](bool visible) { mnuStammdaten->menuAction()->setVisible(visible); });
 
     m_core->Form_Load();
+    m_boxReporter.setModal(false);
     applyColumns();
     resize(kPanelWidth + 20, kPanelHeight + 40);
 }
@@ -173,7 +175,7 @@ void frmMain::mnuTelNrGenerieren_Click()
     // The line is not restarted while the index is rebuilt.
     m_core->stopRestartTimer();
     {
-        frmTelNrGenerieren window(m_core->programDir(), m_core->reporter(), this);
+        frmTelNrGenerieren window(m_core->programDir(), *m_indexReporter, this);
         window.setApplication(m_core->settings().application);
         window.exec();
     }
@@ -184,6 +186,7 @@ void frmMain::closeEvent(QCloseEvent* event)
 {
     if (!m_unloaded) {
         m_unloaded = true;
+        m_boxReporter.setModal(true); // seen before the program ends
         m_core->Form_Unload(currentColumns());
     }
     event->accept();

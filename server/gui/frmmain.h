@@ -47,7 +47,12 @@ private:
     void applyColumns();
     void mnuTelNrGenerieren_Click();
 
+    // Modal while the server loads and closes; not modal in between, so that
+    // a box never holds back the calls after it.
     MessageBoxReporter m_boxReporter;
+    // The index window's own boxes stay modal.
+    MessageBoxReporter m_indexBoxes;
+    IReporter* m_indexReporter = nullptr;
     GuiDesktop m_guiDesktop;
     PixmapIconList m_icons;
     std::unique_ptr<ServerCore> m_core;

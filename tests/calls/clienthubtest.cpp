@@ -3,6 +3,7 @@
 
 #include "clients/clienthub.h"
 #include "calllog.h"
+#include "clients/clientrequest.h"
 #include "reporter.h"
 #include "win1252.h"
 
@@ -45,7 +46,14 @@ private slots:
     void announcementAndRequestInOnePieceIsOneAnnouncement();
     void otherMessagesAreIgnored();
     void broadcastReachesConnectedClientsAsOneCrLine();
-    void broadcastWithoutClientsOnlyClearsTheList();
+    void listFollowsClientsThatLeave();
+    void requestsAreParsed_data();
+    void requestsAreParsed();
+    void repeatedAnnouncementsKeepOneLine();
+    void overlongHostNameClosesTheClient();
+    void replayToASlowClientIsHeldToItsWindow();
+    void liveLinesWaitBehindAReplay();
+    void clientThatLeavesTooMuchUnreadIsClosed();
     void replaySendsTheSelectedEntries_data();
     void replaySendsTheSelectedEntries();
     void replayWithoutCallLogIsReported();
@@ -169,7 +177,7 @@ void ClientHubTest::broadcastReachesConnectedClientsAsOneCrLine()
              (QStringList{QStringLiteral("127.0.0.1 / ws1"), QStringLiteral("127.0.0.1 / ")}));
 }
 
-void ClientHubTest::broadcastWithoutClientsOnlyClearsTheList()
+void ClientHubTest::listFollowsClientsThatLeave()
 {
     {
         auto client = connectClient();
@@ -178,10 +186,160 @@ void ClientHubTest::broadcastWithoutClientsOnlyClearsTheList()
         client->disconnectFromHost();
         QTRY_VERIFY(!m_hub->isConnected(1));
     }
-    QCOMPARE(m_hub->connections().size(), 1); // until the next broadcast
+    QTRY_VERIFY(m_hub->connections().isEmpty()); // at once, not at the next broadcast
     m_hub->ClientsNachrichtSenden(QStringLiteral("Icon=3"));
     QVERIFY(m_hub->connections().isEmpty());
     QVERIFY(m_reporter.entries.isEmpty());
+}
+
+void ClientHubTest::requestsAreParsed_data()
+{
+    QTest::addColumn<QByteArray>("message");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("text"); // host name or filter
+    using K = ClientRequest::Kind;
+    QTest::newRow("announcement") << QByteArray("HN:ws1") << int(K::Announcement) << "ws1";
+    QTest::newRow("empty host name") << QByteArray("HN:") << int(K::Announcement) << "";
+    QTest::newRow("host name of 255")
+        << "HN:" + QByteArray(255, 'a') << int(K::Announcement) << QString(255, QLatin1Char('a'));
+    QTest::newRow("host name of 256") << "HN:" + QByteArray(256, 'a') << int(K::Refused) << "";
+    QTest::newRow("all") << QByteArray("*D*:") << int(K::Replay) << "";
+    QTest::newRow("one date") << QByteArray("*D*:06.12.2026") << int(K::Replay) << "06.12.2026";
+    QTest::newRow("13 characters") << QByteArray("*D*:6.12.2026") << int(K::Replay) << "";
+    QTest::newRow("lower case") << QByteArray("hn:ws1") << int(K::Ignore) << "";
+    QTest::newRow("nothing") << QByteArray() << int(K::Ignore) << "";
+    QTest::newRow("too long") << QByteArray(ClientRequest::MaxMessageBytes + 1, '*')
+                              << int(K::Refused) << "";
+    QTest::newRow("windows-1252") << QByteArray("HN:B\xfcro") << int(K::Announcement)
+                                  << QString::fromUtf8("Büro");
+}
+
+void ClientHubTest::requestsAreParsed()
+{
+    QFETCH(QByteArray, message);
+    QFETCH(int, kind);
+    QFETCH(QString, text);
+    const ClientRequest r = ClientRequest::parse(message);
+    QCOMPARE(int(r.kind), kind);
+    QCOMPARE(r.kind == ClientRequest::Kind::Replay ? r.filter : r.hostName, text);
+}
+
+void ClientHubTest::repeatedAnnouncementsKeepOneLine()
+{
+    int slot = 0;
+    auto client = connectClient(&slot);
+    for (int i = 0; i < 30; ++i) {
+        const QByteArray name = "ws" + QByteArray::number(i);
+        client->write("HN:" + name);
+        QTRY_COMPARE(m_hub->hostName(slot), QString::fromLatin1(name));
+    }
+    QCOMPARE(m_hub->connections(), QStringList{QStringLiteral("127.0.0.1 / ws29")});
+}
+
+void ClientHubTest::overlongHostNameClosesTheClient()
+{
+    int slot = 0;
+    auto client = connectClient(&slot);
+    client->write("HN:" + QByteArray(60000, 'n'));
+    QTRY_COMPARE(client->state(), QAbstractSocket::UnconnectedState);
+    QVERIFY(!m_hub->isConnected(slot));
+    QVERIFY(m_hub->connections().isEmpty());
+    QVERIFY(m_reporter.entries.isEmpty());
+}
+
+namespace {
+// A call log of `entries` journal lines of about 200 bytes; returns its size.
+qint64 writeLongJournal(const QString& path, int entries)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return -1;
+    for (int i = 0; i < entries; ++i)
+        f.write("*D*Icon=1;Datum=06.12.2026 09:14:05;Anrufer=0521" + QByteArray::number(i) +
+                ";Name=" + QByteArray(150, 'N') + "\r\n");
+    return f.size();
+}
+
+// A client that reads only when told: the kernel's buffers fill up behind it.
+void readSlowly(QTcpSocket& client)
+{
+    client.setReadBufferSize(4096);
+}
+} // namespace
+
+void ClientHubTest::replayToASlowClientIsHeldToItsWindow()
+{
+    const int entries = 50000; // about 10 MB
+    QVERIFY(writeLongJournal(m_log->path(), entries) > 0);
+    int slot = 0;
+    auto client = connectClient(&slot);
+    readSlowly(*client);
+    client->write("*D*:");
+    QTRY_VERIFY(m_hub->replaying(slot));
+    QTest::qWait(300);
+    // The server holds at most its window (plus one line) for the client.
+    QVERIFY2(m_hub->unsentBytes(slot) <= ClientHub::ReplayWindowBytes + 512,
+             qPrintable(QString::number(m_hub->unsentBytes(slot))));
+    client->write("*D*:"); // asked again before the first is sent: ignored
+    QTest::qWait(50);
+
+    client->setReadBufferSize(0);
+    QByteArray received;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            received += client->readAll();
+            return received.count('\r') >= entries && !m_hub->replaying(slot);
+        },
+        30000));
+    received += drain(*client);
+    QCOMPARE(int(received.count('\r')), entries); // once, not twice
+    QVERIFY(received.endsWith("Anrufer=0521" + QByteArray::number(entries - 1) +
+                              ";Name=" + QByteArray(150, 'N') + "\r"));
+}
+
+void ClientHubTest::liveLinesWaitBehindAReplay()
+{
+    const int entries = 20000;
+    QVERIFY(writeLongJournal(m_log->path(), entries) > 0);
+    int slot = 0;
+    auto client = connectClient(&slot);
+    readSlowly(*client);
+    client->write("*D*:");
+    QTRY_VERIFY(m_hub->replaying(slot));
+    m_hub->ClientsNachrichtSenden(QStringLiteral("Icon=9;Anrufer=live"));
+    client->setReadBufferSize(0);
+    QByteArray received;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            received += client->readAll();
+            return received.count('\r') >= entries + 1;
+        },
+        30000));
+    received += drain(*client);
+    QCOMPARE(int(received.count('\r')), entries + 1);
+    QVERIFY(received.endsWith("\rIcon=9;Anrufer=live\r")); // the newest comes last
+}
+
+void ClientHubTest::clientThatLeavesTooMuchUnreadIsClosed()
+{
+    int slot = 0;
+    auto client = connectClient(&slot);
+    client->write("HN:gierig");
+    QTRY_COMPARE(m_hub->connections().size(), 1);
+    readSlowly(*client);
+    const QString line = QStringLiteral("Icon=1;Name=") + QString(1000, QLatin1Char('N'));
+    int sent = 0;
+    while (m_hub->isConnected(slot) && sent < 100000) {
+        m_hub->ClientsNachrichtSenden(line);
+        ++sent;
+        QVERIFY(m_hub->unsentBytes(slot) <= ClientHub::MaxUnsentBytes);
+        if (sent % 100 == 0)
+            QTest::qWait(1); // the socket hands what it can to the kernel
+    }
+    QVERIFY2(!m_hub->isConnected(slot), "never closed");
+    QVERIFY(m_hub->connections().isEmpty());
+    client->setReadBufferSize(0); // reading on, the client sees the end
+    QTRY_COMPARE_WITH_TIMEOUT(client->state(), QAbstractSocket::UnconnectedState, 10000);
 }
 
 void ClientHubTest::replaySendsTheSelectedEntries_data()

@@ -31,6 +31,13 @@ void SqliteBackend::createDatabase(const QString& folder)
                  QStringLiteral("Provider=SQLite;Data Source=calls.db"));
 }
 
+void SqliteBackend::makeUnreachable(const QString& folder)
+{
+    for (const char* suffix : {"", "-wal", "-shm"})
+        QFile::remove(
+            QDir(folder).absoluteFilePath(QStringLiteral("calls.db") + QLatin1String(suffix)));
+}
+
 void writeIni(const QString& path, const QStringList& lines)
 {
     QFile file(path);

@@ -15,12 +15,15 @@ public:
     virtual QString unavailableReason() const { return {}; }
     // Writes `folder`/udlVorsa.UDL naming a database without the test tables.
     virtual void createDatabase(const QString& folder) = 0;
+    // Takes the database of `folder` away for good, as an outage does.
+    virtual void makeUnreachable(const QString& folder) = 0;
 };
 
 class SqliteBackend : public DatabaseBackend {
 public:
     QString name() const override { return QStringLiteral("SQLite"); }
     void createDatabase(const QString& folder) override;
+    void makeUnreachable(const QString& folder) override;
 };
 
 // The connection string of the server's data-link file in a folder.

@@ -111,6 +111,13 @@ void DatabaseTests::attemptsCutTrailingDigits_data()
         << 0 << "0401234" << QStringList{"0401234000"} << 0 << 0;
     QTest::newRow("a match beyond CutNr is not found") << 2 << "0401234599" << two << 0 << 0;
     QTest::newRow("nothing at any attempt") << 3 << "0777777777" << two << 0 << 0;
+    // A shortened number keeps six digits before the wildcard.
+    QTest::newRow("six digits are searched exactly only")
+        << 3 << "040123" << QStringList{"040120"} << 0 << 0;
+    QTest::newRow("seven digits are cut once")
+        << 3 << "0401239" << QStringList{"0401230"} << 1 << 1;
+    QTest::newRow("a cut never leaves fewer than six digits")
+        << 3 << "0401299" << QStringList{"040120"} << 0 << 0;
 }
 
 void DatabaseTests::attemptsCutTrailingDigits()
@@ -151,15 +158,17 @@ void DatabaseTests::quoteInCallingNumberStaysInsideTheText()
     QCOMPARE(query.RecordCount, 1);
     query.Suchen(QStringLiteral("04'\r\n1\t1"), QStringLiteral("%"), con, reporter);
     QCOMPARE(query.RecordCount, 1);
+    exec(QStringLiteral("INSERT INTO TNr (Nr, Grp) VALUES ('040123''11', 1)"));
     query.CutNr = 1;
-    query.Suchen(QStringLiteral("04'1'"), QStringLiteral("%"), con, reporter);
+    query.Suchen(QStringLiteral("040123'1'"), QStringLiteral("%"), con, reporter);
     QCOMPARE(query.RecordCount, 1);
     QCOMPARE(query.AnzahlVersuche, 1);
     QVERIFY2(reporter.entries.isEmpty(), qPrintable(reporter.procedures().join(',')));
 }
 
-void DatabaseTests::numberShorterThanTheCutIsReported()
+void DatabaseTests::shortNumberIsSearchedExactlyOnly()
 {
+    exec(QStringLiteral("INSERT INTO TNr (Nr, Grp) VALUES ('12', 1), ('120000', 1)"));
     RecordingReporter reporter;
     db::Connection con;
     con.open(connectionString());
@@ -167,9 +176,12 @@ void DatabaseTests::numberShorterThanTheCutIsReported()
     query.SQL = groupQuery(1);
     query.CutNr = 3;
     query.Suchen(QStringLiteral("12"), QStringLiteral("%"), con, reporter);
-    QCOMPARE(reporter.procedures(), QStringList{QStringLiteral("clsSqlRs/Suchen")});
-    QCOMPARE(reporter.entries.first().title, QStringLiteral("Fehler: 5"));
+    QCOMPARE(query.RecordCount, 1);
+    QCOMPARE(query.Rs.value(QStringLiteral("Nr")).toString(), QStringLiteral("12"));
+    query.Suchen(QStringLiteral("1"), QStringLiteral("%"), con, reporter); // never "%" alone
     QCOMPARE(query.RecordCount, 0);
+    QVERIFY2(reporter.entries.isEmpty(), qPrintable(reporter.procedures().join(',')));
+    QVERIFY(!query.lastSearchFailed);
 }
 
 void DatabaseTests::rejectedStatementIsReported()
@@ -238,7 +250,7 @@ void DatabaseTests::choiceBetweenQueries()
     QCOMPARE(reporter.entries.isEmpty(), !queries.contains(QLatin1Char('x')));
 }
 
-void DatabaseTests::noConnectionGivesNoQuery()
+void DatabaseTests::noConnectionIsReportedAndGivesNoQuery()
 {
     RecordingReporter reporter;
     LookupQueries lookup(reporter);
@@ -249,7 +261,9 @@ void DatabaseTests::noConnectionGivesNoQuery()
         QStringLiteral("File Name=") + m_dir->filePath(QStringLiteral("none.UDL"));
     QCOMPARE(lookup.AnruferSuchen(Number, con, missing, QStringLiteral("%")), nullptr);
     QVERIFY(!con.isOpen());
-    QVERIFY(reporter.entries.isEmpty());
+    QCOMPARE(reporter.procedures(), QStringList{QStringLiteral("AnruferSuchen")});
+    QCOMPARE(reporter.entries[0].title, QStringLiteral("Fehler: 53"));
+    QVERIFY(reporter.entries[0].text.contains(QStringLiteral("none.UDL")));
 }
 
 void DatabaseTests::lookupClosesTheConnectionAndKeepsTheRows()
@@ -265,6 +279,27 @@ void DatabaseTests::lookupClosesTheConnectionAndKeepsTheRows()
     QVERIFY(result);
     QVERIFY(!con.isOpen());
     QCOMPARE(result->Rs.value(QStringLiteral("Nr")).toString(), Number);
+}
+
+void DatabaseTests::databaseGoneMidwayIsReportedAndKeepsTheColumns()
+{
+    exec(QStringLiteral("INSERT INTO TNr (Nr, Grp) VALUES ('%1', 1)").arg(Number));
+    RecordingReporter reporter;
+    LookupQueries lookup(reporter);
+    lookup.setCutDigits(QStringLiteral("3"));
+    lookup.ClassSqlRsInstanzieren(groupQuery(1));
+    db::Connection con;
+    QVERIFY(lookup.AnruferSuchen(Number, con, connectionString(), QStringLiteral("%")));
+    const QStringList columns = lookup.notFoundColumns();
+    QCOMPARE(columns.size(), 2);
+    QCOMPARE(columns[0].toLower(), QStringLiteral("nr"));
+
+    m_backend.makeUnreachable(m_dir->path()); // PostgreSQL: the server is stopped
+    lookup.resetCounts();
+    QCOMPARE(lookup.AnruferSuchen(Number, con, connectionString(), QStringLiteral("%")), nullptr);
+    QCOMPARE(reporter.procedures(), QStringList{QStringLiteral("AnruferSuchen")});
+    QVERIFY(!con.isOpen());
+    QCOMPARE(lookup.notFoundColumns(), columns);
 }
 
 // ---------------------------------------------------------------- booking

@@ -23,11 +23,11 @@ private slots:
     void attemptsCutTrailingDigits_data();
     void attemptsCutTrailingDigits();
     void quoteInCallingNumberStaysInsideTheText();
-    void numberShorterThanTheCutIsReported();
+    void shortNumberIsSearchedExactlyOnly();
     void rejectedStatementIsReported();
     void choiceBetweenQueries_data();
     void choiceBetweenQueries();
-    void noConnectionGivesNoQuery();
+    void noConnectionIsReportedAndGivesNoQuery();
     void lookupClosesTheConnectionAndKeepsTheRows();
 
     // Booking
@@ -38,6 +38,9 @@ private slots:
     void noBookingUnlessActiveAndMarked();
     void failedBookingLeavesNoRide_data();
     void failedBookingLeavesNoRide();
+
+    // Last: the database goes away (PostgreSQL: the server is stopped).
+    void databaseGoneMidwayIsReportedAndKeepsTheColumns();
 
 private:
     void exec(const QString& statement);

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QTest>
+#include <memory>
 
 namespace {
 
@@ -14,7 +15,7 @@ public:
     QString name() const override { return QStringLiteral("PostgreSQL"); }
     QString unavailableReason() const override
     {
-        return m_cluster.available() ? QString() : m_cluster.reason();
+        return m_cluster->available() ? QString() : m_cluster->reason();
     }
     // One database for the run (creating one takes long); the tests drop
     // their tables first.
@@ -22,14 +23,16 @@ public:
     {
         const QString name = QStringLiteral("calls");
         QString error;
-        if (!m_created && !m_cluster.createDatabase(name, &error))
+        if (!m_created && !m_cluster->createDatabase(name, &error))
             qFatal("cannot create database %s: %s", qPrintable(name), qPrintable(error));
         m_created = true;
-        m_cluster.writeUdl(QDir(folder).absoluteFilePath(QStringLiteral("udlVorsa.UDL")), name);
+        m_cluster->writeUdl(QDir(folder).absoluteFilePath(QStringLiteral("udlVorsa.UDL")), name);
     }
+    // The server stops: the data-link file still names it.
+    void makeUnreachable(const QString&) override { m_cluster.reset(); }
 
 private:
-    vorsa::test::PgCluster m_cluster;
+    std::unique_ptr<vorsa::test::PgCluster> m_cluster = std::make_unique<vorsa::test::PgCluster>();
     bool m_created = false;
 };
 

@@ -54,6 +54,8 @@ private slots:
     void socketFileGoesWithTheLine();
     void vorsaCallInjectsOneCall();
     void vorsaCallWithoutServerFails();
+    void linesAreAnswered();
+    void vorsaCallReportsARefusedCall();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -163,6 +165,57 @@ void SimLineTest::vorsaCallWithoutServerFails()
     QCOMPARE(tool.exitCode(), 1);
     QVERIFY(QString::fromLocal8Bit(tool.readAllStandardError())
                 .contains(QStringLiteral("Keine Verbindung")));
+}
+
+void SimLineTest::linesAreAnswered()
+{
+    SimLine line(m_dir->path());
+    QSignalSpy calls(&line, &IPhoneLine::IncomingCall);
+    QVERIFY(line.startCAPI());
+    QLocalSocket sender;
+    sender.connectToServer(line.socketPath());
+    QVERIFY(sender.waitForConnected(3000));
+    sender.write("1;2\nkein Anruf\n" + QByteArray(3 * SimLine::MaxLineBytes, '9'));
+    QByteArray answers;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            answers += sender.readAll();
+            return answers.count('\n') >= 3;
+        },
+        5000));
+    // The rest of the long line is dropped, and the next line is a call again.
+    sender.write(QByteArray(2 * SimLine::MaxLineBytes, '9') + ";x\n3;4\n");
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            answers += sender.readAll();
+            return answers.count('\n') >= 4;
+        },
+        5000));
+    const QList<QByteArray> lines = answers.split('\n');
+    QCOMPARE(lines[0], QByteArray("OK"));
+    QVERIFY(lines[1].startsWith("FEHLER "));
+    QVERIFY(lines[2].startsWith("FEHLER Die Zeile ist länger als 4096 Bytes"));
+    QCOMPARE(lines[3], QByteArray("OK"));
+    QCOMPARE(calls.size(), 2);
+    QCOMPARE(call(calls.at(1)), (QStringList{"3", "4", ""}));
+}
+
+void SimLineTest::vorsaCallReportsARefusedCall()
+{
+    SimLine line(m_dir->path());
+    QSignalSpy calls(&line, &IPhoneLine::IncomingCall);
+    QVERIFY(line.startCAPI());
+    QProcess tool;
+    tool.start(vorsaCall(), {QStringLiteral("--dir"), m_dir->path(), QStringLiteral("0711"),
+                             QString(100 * 1024, QLatin1Char('5'))});
+    QTRY_VERIFY_WITH_TIMEOUT(tool.state() == QProcess::NotRunning, 20000);
+    QCOMPARE(tool.exitCode(), 1);
+    const QString err = QString::fromUtf8(tool.readAllStandardError());
+    QVERIFY2(err.contains(QStringLiteral("Der Anruf wurde nicht angenommen: Die Zeile ist länger "
+                                         "als 4096 Bytes")),
+             qPrintable(err));
+    QTest::qWait(50);
+    QCOMPARE(calls.size(), 0);
 }
 
 QTEST_GUILESS_MAIN(SimLineTest)

@@ -91,6 +91,7 @@ private slots:
     void initTestCase();
     void injectedCallsAppearAndTheJournalIsReplayed();
     void clientStartedWithTheServerDownConnectsLater();
+    void serverRestartUnderAConnectedClient();
 };
 
 void ClientEndToEndTest::initTestCase()
@@ -168,6 +169,33 @@ void ClientEndToEndTest::clientStartedWithTheServerDownConnectsLater()
     QVERIFY(server.call(server.numbers[2]));
     QVERIFY(QTest::qWaitFor([&] { return client.model().rowCount() == 1; }, 10000));
     QCOMPARE(f.reporter.entries.size(), 1);
+}
+
+void ClientEndToEndTest::serverRestartUnderAConnectedClient()
+{
+    Server server;
+    QVERIFY(server.setUp());
+    QVERIFY(server.start());
+    ClientFixture f;
+    f.writeIni("[Settings]\r\nRemoteHost=127.0.0.1\r\nRemotePort=" +
+               QByteArray::number(server.port) + "\r\nTopmost=0\r\n" + kFields);
+    f.make().setReconnectUnitMs(250);
+    f.client->Form_Load();
+    CallClient& client = *f.client;
+    QVERIFY(QTest::qWaitFor([&] { return client.connectionState() == u"verbunden"; }, 5000));
+    QVERIFY(server.call(server.numbers[0]));
+    QVERIFY(QTest::qWaitFor([&] { return client.model().rowCount() == 1; }, 10000));
+
+    // A nightly restart: the server goes away and comes back on its port.
+    server.process.terminate();
+    QVERIFY(server.process.waitForFinished(10000));
+    QVERIFY(
+        QTest::qWaitFor([&] { return client.connectionState().startsWith(u"getrennt"); }, 5000));
+    QVERIFY(server.start());
+    QVERIFY(QTest::qWaitFor([&] { return client.connectionState() == u"verbunden"; }, 15000));
+    QVERIFY(server.call(server.numbers[1]));
+    QVERIFY(QTest::qWaitFor([&] { return client.model().rowCount() == 2; }, 10000));
+    QVERIFY(f.reporter.entries.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(ClientEndToEndTest)

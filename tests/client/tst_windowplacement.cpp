@@ -213,6 +213,7 @@ void WindowPlacementTest::windowHasTitleMenusAndNamedParts()
     QVERIFY(window.findChild<QAction*>("mnuBeiAnrufInVordergrund")->isChecked());
     QVERIFY(!window.findChild<QMenu*>("mnuAktualisieren")->menuAction()->isEnabled());
     QVERIFY(window.findChild<QLabel*>("Label1")->text().startsWith("[Computername: "));
+    QCOMPARE(window.findChild<QLabel*>("Verbindung")->text(), QStringLiteral("nicht verbunden"));
     QVERIFY(window.findChild<QLineEdit*>("txtOutput"));
     QCOMPARE(window.listView()->model()->columnCount(), 3);
 

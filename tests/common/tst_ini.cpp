@@ -346,6 +346,49 @@ private slots:
         QCOMPARE(readBytes(), QByteArray("\xEF\xBB\xBF[S]\r\nA=\xC3\xA4\r\nB=\xE2\x82\xAC\r\n"));
     }
 
+    // Files as editors and tools save them: each is read in its encoding and
+    // written back in the same one, umlauts included.
+    void eachEncodingIsReadAndKept_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("after");
+        const auto utf16 = [](const QString& text, bool littleEndian) {
+            QByteArray out = littleEndian ? QByteArray("\xFF\xFE") : QByteArray("\xFE\xFF");
+            for (const QChar c : text) {
+                const char lo = char(c.unicode() & 0xFF), hi = char(c.unicode() >> 8);
+                out.append(littleEndian ? lo : hi).append(littleEndian ? hi : lo);
+            }
+            return out;
+        };
+        const QString before = QString::fromUtf8("[S]\r\nOrt=Straße\r\n");
+        const QString after = QString::fromUtf8("[S]\r\nOrt=Straße\r\nNeu=Müller\r\n");
+        QTest::newRow("utf-8 without byte order mark") << before.toUtf8() << after.toUtf8();
+        QTest::newRow("utf-8 with byte order mark")
+            << "\xEF\xBB\xBF" + before.toUtf8() << "\xEF\xBB\xBF" + after.toUtf8();
+        QTest::newRow("utf-16 little endian") << utf16(before, true) << utf16(after, true);
+        QTest::newRow("utf-16 big endian") << utf16(before, false) << utf16(after, false);
+        QTest::newRow("windows-1252") << before.toLatin1() << after.toLatin1();
+    }
+    void eachEncodingIsReadAndKept()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
+        writeBytes(before);
+        QCOMPARE(IniLesen("S", "Ort", m_file, ""), QString::fromUtf8("Straße"));
+        IniSchreiben("S", "Neu", m_file, QString::fromUtf8("Müller"));
+        QCOMPARE(readBytes(), after);
+        QCOMPARE(IniLesen("S", "Neu", m_file, ""), QString::fromUtf8("Müller"));
+    }
+
+    void asciiFileGetsWindows1252Umlauts()
+    {
+        // Nothing but ASCII says nothing about the encoding: the classic one is kept.
+        writeBytes("[S]\r\nA=1\r\n");
+        IniSchreiben("S", "A", m_file, QString::fromUtf8("ä"));
+        QCOMPARE(readBytes(), QByteArray("[S]\r\nA=\xE4\r\n"));
+        QCOMPARE(IniLesen("S", "A", m_file, ""), QString::fromUtf8("ä"));
+    }
+
     void lineBreaksInValueCannotPlantKeys()
     {
         writeBytes("[S]\r\nA=1\r\n[Table]\r\n");

@@ -55,6 +55,7 @@ struct ServerFixture {
     FileIconList icons;
     QDateTime now = QDateTime(QDate(2026, 12, 6), QTime(9, 14, 5));
     ScriptedLine* line = nullptr; // owned by the core
+    bool listRows = true;
     std::unique_ptr<ServerCore> core;
 
     QString ini() const { return dir.filePath(QStringLiteral("VorsaSrv.INI")); }
@@ -81,6 +82,7 @@ struct ServerFixture {
         env.desktop = &desktop;
         env.icons = &icons;
         env.clock = [this] { return now; };
+        env.listRows = listRows;
         env.lineFactory = [this](const QString&, const LineContext&) {
             auto l = std::make_unique<ScriptedLine>();
             line = l.get();

@@ -2,6 +2,7 @@
 // lookup on a real SQLite file, icons, rows and journal lines.
 #include "serverfixture.h"
 
+#include <QElapsedTimer>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -30,7 +31,8 @@ class TestCallPath : public QObject {
             QVERIFY(
                 q.exec(QStringLiteral("INSERT INTO Kunden VALUES ('0521111', 'Meier', 2), "
                                       "('0521222', 'Hansa', 0), ('0521222', 'Hansa Filiale', 1), "
-                                      "('0987655', 'Vorort', NULL)")));
+                                      "('0987655', 'Vorort', NULL), ('0521333', 'Gross', 32763), "
+                                      "('0521444', 'Zu gross', 32764)")));
             db.close();
         }
         QSqlDatabase::removeDatabase(QStringLiteral("prep"));
@@ -63,6 +65,17 @@ private slots:
         QCOMPARE(f.journal(), QStringList{QStringLiteral(
                                   "*D*Icon=1;Datum=06.12.2026 "
                                   "09:14:05;Anrufer=0521111;Name=Meier;Art=2;Versuche=0")});
+    }
+
+    void withoutAWindowNoRowsAreKept()
+    {
+        ServerFixture f;
+        f.listRows = false;
+        prepare(f);
+        f.load();
+        f.line->ring(QStringLiteral("0521999"), QStringLiteral("0521111"));
+        QCOMPARE(f.journal().size(), 1);
+        QCOMPARE(f.core->callList().rowCount(), 0);
     }
 
     void repeatWindowBoundary()
@@ -139,16 +152,74 @@ private slots:
         QCOMPARE(f.core->callList().cell(0, 1), calling); // shown as the line reported it
     }
 
-    void emptyNumberWithRuleZeroEndsTheCall()
+    // The caller's text is never a pattern: what is not a number identifies
+    // nobody and still goes out (one line, icon 3, the number as it came).
+    void numbersThatAreNoNumberIdentifyNobody_data()
     {
+        QTest::addColumn<QString>("amt");
+        QTest::addColumn<QString>("calling");
+        QTest::addColumn<QString>("shown");
+        const QString none = QStringLiteral("***"); // the columns of an earlier lookup
+        for (const char* amt : {"", "0"}) {
+            const QByteArray rule = QByteArray(" (Amt \"") + amt + "\")";
+            for (const char* calling : {"", " ", "%", "_", "'", "abc", "05211%", "052111_",
+                                        "0521%111", "-", "+", "0521111 OR 1", "0521\u00B9111"})
+                QTest::newRow(QByteArray(calling).append(rule).constData())
+                    << QString::fromLatin1(amt) << QString::fromUtf8(calling) << none;
+        }
+        // Visual separators are no part of the number.
+        QTest::newRow("blanks") << ""
+                                << "0521 111"
+                                << "Meier";
+        QTest::newRow("brackets, hyphen") << ""
+                                          << "(0521) 11-1"
+                                          << "Meier";
+        QTest::newRow("slash, tab") << ""
+                                    << "0521/\t111"
+                                    << "Meier";
+        QTest::newRow("separators with rule 0") << "0"
+                                                << "0 0521 111"
+                                                << "Meier";
+        QTest::newRow("leading plus") << ""
+                                      << "+49 521 111" << none;
+    }
+    void numbersThatAreNoNumberIdentifyNobody()
+    {
+        QFETCH(QString, amt);
+        QFETCH(QString, calling);
+        QFETCH(QString, shown);
         ServerFixture f;
         prepare(f);
-        f.set("Settings", "Amt", QStringLiteral("0"));
+        f.set("Settings", "Amt", amt);
         f.load();
-        f.line->ring({}, QString());
-        QCOMPARE(f.reporter.procedures(), QStringList{QStringLiteral("ISDNPhone_IncomingCall")});
-        QCOMPARE(f.core->recentCallers().size(), 1); // registered before the failing step
-        QVERIFY(f.journal().isEmpty());
+        f.line->ring({}, QStringLiteral("0400000000")); // a lookup that finds nobody
+        f.reporter.clear();
+        f.line->ring({}, calling);
+        QVERIFY2(f.reporter.entries.isEmpty(), qPrintable(f.reporter.procedures().join(',')));
+        const QStringList j = f.journal();
+        QCOMPARE(j.size(), 2);
+        const bool found = shown == u"Meier";
+        QCOMPARE(j[1], QStringLiteral("*D*Icon=%1;Datum=06.12.2026 09:14:05;Anrufer=%2;Name=%3;"
+                                      "Art=%4;Versuche=0")
+                           .arg(found ? QStringLiteral("1") : QStringLiteral("3"), calling, shown,
+                                found ? QStringLiteral("2") : QStringLiteral("***")));
+    }
+
+    void shortNumbersAreOnlyLookedUpExactly()
+    {
+        // "0521" stays four digits and "052" three: looked up exactly. Seven
+        // digits are cut once at most.
+        ServerFixture f;
+        prepare(f);
+        f.load();
+        f.line->ring({}, QStringLiteral("0521"));
+        f.line->ring({}, QStringLiteral("052"));
+        f.line->ring({}, QStringLiteral("0521119")); // 052111% finds Meier after one cut
+        const QStringList j = f.journal();
+        QCOMPARE(j.size(), 3);
+        QVERIFY(j[0].startsWith(QStringLiteral("*D*Icon=3;")));
+        QVERIFY(j[1].startsWith(QStringLiteral("*D*Icon=3;")));
+        QVERIFY2(j[2].endsWith(QStringLiteral("Name=Meier;Art=2;Versuche=1")), qPrintable(j[2]));
     }
 
     void unknownCallerShowsStarsWithIcon3()
@@ -189,24 +260,147 @@ private slots:
         f.line->ring({}, QStringLiteral("0521222")); // several, mark off: the icon field counts
         QVERIFY(f.journal().at(1).startsWith(QStringLiteral("*D*Icon=4;")));
         QVERIFY(f.journal().at(2).startsWith(QStringLiteral("*D*Icon=5;")));
-        // A null icon value ends that call before its row.
-        f.line->ring({}, QStringLiteral("655"));
-        QCOMPARE(f.journal().size(), 3);
-        QCOMPARE(f.reporter.procedures(), QStringList{QStringLiteral("ISDNPhone_IncomingCall")});
+        f.line->ring({}, QStringLiteral("0521333"));
+        QVERIFY(f.journal().at(3).startsWith(QStringLiteral("*D*Icon=32767;")));
+        QVERIFY(f.reporter.entries.isEmpty());
     }
 
-    void unreachableDatabaseRegistersButReportsNothing()
+    void iconFieldWithoutAnIconNumberStillReportsTheCall_data()
+    {
+        QTest::addColumn<QString>("calling");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("sum beyond 16 bits") << "0521444"
+                                            << "Fehler: 6";
+        QTest::newRow("null value") << "655"
+                                    << "Fehler: 94";
+    }
+    void iconFieldWithoutAnIconNumberStillReportsTheCall()
+    {
+        QFETCH(QString, calling);
+        QFETCH(QString, title);
+        ServerFixture f;
+        prepare(f);
+        f.set("Table", "Icon", QStringLiteral("Art"));
+        f.load();
+        f.line->ring({}, calling);
+        QCOMPARE(f.reporter.procedures(), QStringList{QStringLiteral("ISDNPhone_IncomingCall")});
+        QCOMPARE(f.reporter.entries[0].title, title);
+        QCOMPARE(f.journal().size(), 1);
+        QVERIFY2(f.journal()[0].startsWith(QStringLiteral("*D*Icon=3;")),
+                 qPrintable(f.journal()[0]));
+        QCOMPARE(f.core->callList().rowCount(), 1);
+    }
+
+    // However the lookup fails, the call goes out and into the journal as one
+    // whose caller was not identified, and the failure is said.
+    void callGoesOutWhenTheLookupFails_data()
+    {
+        QTest::addColumn<QString>("outage");
+        QTest::addColumn<QString>("procedure");
+        QTest::newRow("data-link file missing") << "udl missing"
+                                                << "AnruferSuchen";
+        QTest::newRow("data-link file empty") << "udl empty"
+                                              << "AnruferSuchen";
+        QTest::newRow("unknown provider") << "provider"
+                                          << "AnruferSuchen";
+        QTest::newRow("database file missing") << "db missing"
+                                               << "AnruferSuchen";
+        QTest::newRow("database file unreadable") << "db garbage"
+                                                  << "clsSqlRs/Suchen";
+        QTest::newRow("table gone") << "table"
+                                    << "clsSqlRs/Suchen";
+    }
+    void callGoesOutWhenTheLookupFails()
+    {
+        QFETCH(QString, outage);
+        QFETCH(QString, procedure);
+        ServerFixture f;
+        prepare(f);
+        f.load();
+        f.line->ring({}, QStringLiteral("0521111")); // the columns are known from here on
+        const QString db = f.dir.filePath(QStringLiteral("calls.db"));
+        if (outage == u"udl missing") {
+            QFile::remove(f.dir.filePath(QStringLiteral("udlVorsa.UDL")));
+        } else if (outage == u"udl empty") {
+            f.write(QStringLiteral("udlVorsa.UDL"), QByteArray());
+        } else if (outage == u"provider") {
+            f.write(QStringLiteral("udlVorsa.UDL"), "[oledb]\r\nProvider=Foo.1;Data Source=x\r\n");
+        } else if (outage == u"db missing" || outage == u"db garbage") {
+            for (const char* suffix : {"", "-wal", "-shm"})
+                QFile::remove(db + QLatin1String(suffix));
+            if (outage == u"db garbage")
+                f.write(QStringLiteral("calls.db"), QByteArray(8192, 'x'));
+        } else {
+            {
+                auto con =
+                    QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("drop"));
+                con.setDatabaseName(db);
+                QVERIFY(con.open());
+                QVERIFY(QSqlQuery(con).exec(QStringLiteral("DROP TABLE Kunden")));
+                con.close();
+            }
+            QSqlDatabase::removeDatabase(QStringLiteral("drop"));
+        }
+
+        f.reporter.clear();
+        f.line->ring({}, QStringLiteral("0521222"));
+        QCOMPARE(f.reporter.procedures(), QStringList{procedure});
+        QCOMPARE(f.journal().size(), 2);
+        QCOMPARE(f.journal()[1], QStringLiteral("*D*Icon=3;Datum=06.12.2026 09:14:05;"
+                                                "Anrufer=0521222;Name=***;Art=***;Versuche=0"));
+        QCOMPARE(f.core->callList().rowCount(), 2);
+        QCOMPARE(f.core->recentCallers().size(), 2);
+    }
+
+    void brokenQueryTextFromTheStart()
+    {
+        // No result ever gave columns: the call goes out with empty ones.
+        ServerFixture f;
+        prepare(f, QStringLiteral("SELEC Name FROM Kunden WHERE Nr = '/*CallingNr*/'"));
+        f.load();
+        f.line->ring({}, QStringLiteral("0521111"));
+        QCOMPARE(f.reporter.procedures(), QStringList{QStringLiteral("clsSqlRs/Suchen")});
+        QCOMPARE(f.journal(), QStringList{QStringLiteral("*D*Icon=3;Datum=06.12.2026 09:14:05;"
+                                                         "Anrufer=0521111;Name=;Art=;Versuche=0")});
+    }
+
+    void lockedDatabaseIsWaitedForAboutTwoSeconds()
     {
         ServerFixture f;
         prepare(f);
-        QFile::remove(f.dir.filePath(QStringLiteral("udlVorsa.UDL")));
+        f.set("Table", "SQL2.1",
+              QStringLiteral("SELECT Name FROM Kunden WHERE Nr = '/*CallingNr*/'"));
         f.load();
-        f.line->ring({}, QStringLiteral("0521111"));
-        QCOMPARE(f.core->callList().rowCount(), 0);
-        QVERIFY(f.journal().isEmpty());
-        QCOMPARE(f.core->recentCallers().size(), 1);
-        f.line->ring({}, QStringLiteral("0521111"));
-        QCOMPARE(f.core->recentCallers().first().AnrufZeit, f.now);
+        f.line->ring({}, QStringLiteral("0400000000")); // switches the file to its WAL journal
+        {
+            // Another program holds the file locked.
+            auto other =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("lock"));
+            other.setDatabaseName(f.dir.filePath(QStringLiteral("calls.db")));
+            QVERIFY(other.open());
+            QSqlQuery q(other);
+            QVERIFY(q.exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE")));
+            QVERIFY(q.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+            QVERIFY(q.exec(QStringLiteral("UPDATE Kunden SET Art = Art")));
+            f.reporter.clear();
+            QElapsedTimer took;
+            took.start();
+            f.line->ring({}, QStringLiteral("0521111"));
+            const qint64 ms = took.elapsed();
+            QVERIFY2(ms >= 1500 && ms < 3500, qPrintable(QString::number(ms)));
+            // One wait for the whole call, not one per query or attempt.
+            QCOMPARE(f.reporter.procedures(), QStringList{QStringLiteral("clsSqlRs/Suchen")});
+            QVERIFY(f.journal().last().startsWith(QStringLiteral("*D*Icon=3;")));
+            QVERIFY(f.journal().last().contains(QStringLiteral("Anrufer=0521111;")));
+            QVERIFY(q.exec(QStringLiteral("ROLLBACK")));
+            q.finish();
+            other.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("lock"));
+        f.reporter.clear();
+        f.line->ring({}, QStringLiteral("0521222"));
+        QVERIFY2(f.reporter.entries.isEmpty(), qPrintable(f.reporter.procedures().join(',')));
+        QVERIFY(f.journal().last().contains(QStringLiteral("Name=Hansa Filiale;")));
     }
 
     void quoteInTheCallingNumberCannotChangeTheStatement()

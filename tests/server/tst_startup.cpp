@@ -73,7 +73,8 @@ private slots:
                  QStringList{QStringLiteral("EinlesenParameterAllgemein")});
         QCOMPARE(f.reporter.entries[0].title, QStringLiteral("Fehler: 13"));
         QCOMPARE(f.reporter.entries[0].text,
-                 QStringLiteral("[EinlesenParameterAllgemein]\r\n\r\nTyp unverträglich"));
+                 QStringLiteral("[EinlesenParameterAllgemein]\r\n\r\nTyp unverträglich "
+                                "(DateDiffSec \"\")"));
         // The keys before were read and written, those after not.
         QCOMPARE(get(f.ini(), "Settings", "SecCapiConnection"), QStringLiteral("60"));
         QCOMPARE(get(f.ini(), "Settings", "LocalPort"), QStringLiteral("<missing>"));
@@ -85,6 +86,32 @@ private slots:
         QVERIFY(text.startsWith("; eigene Notiz\r\n[Settings]\r\n"));
         QVERIFY(!text.contains("\n\n") || text.contains("\r\n\r\n"));
         QVERIFY(!QByteArray(text).replace("\r\n", "").contains('\n')); // CR LF kept throughout
+    }
+
+    void portProblemsAreSaidInGermanWithTheKey()
+    {
+        ServerFixture f;
+        f.set("Settings", "LocalPort", QStringLiteral("abc"));
+        f.set("Table", "Name", QStringLiteral("T"));
+        f.load();
+        QCOMPARE(f.reporter.entries.size(), 1);
+        QCOMPARE(f.reporter.entries[0].text,
+                 QStringLiteral("[EinlesenParameterAllgemein]\r\n\r\nTyp unverträglich "
+                                "(LocalPort \"abc\")"));
+
+        QTcpServer taken;
+        QVERIFY(taken.listen(QHostAddress::Any, 0));
+        ServerFixture g;
+        g.set("Settings", "LocalPort", QString::number(taken.serverPort()));
+        g.set("Table", "Name", QStringLiteral("T"));
+        g.load();
+        QCOMPARE(g.reporter.procedures(), QStringList{QStringLiteral("Form_Load")});
+        QCOMPARE(g.reporter.entries[0].title, QStringLiteral("Fehler: 10048"));
+        QVERIFY2(g.reporter.entries[0].text.endsWith(
+                     QStringLiteral("Der TCP-Port %1 kann nicht geöffnet werden: Die Adresse "
+                                    "wird bereits verwendet")
+                         .arg(taken.serverPort())),
+                 qPrintable(g.reporter.entries[0].text));
     }
 
     void markValuesAndApplicationMenu_data()

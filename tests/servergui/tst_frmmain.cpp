@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTcpServer>
@@ -20,6 +21,22 @@
 #include <QTreeView>
 
 using namespace vorsa;
+
+namespace {
+// A line the test rings.
+class TestLine : public IPhoneLine {
+    Q_OBJECT
+public:
+    bool startCAPI() override { return true; }
+    void stopCAPI() override {}
+    QString capiVersion() const override { return {}; }
+    QString capiRelease() const override { return {}; }
+    QString cardMaker() const override { return {}; }
+    QString serialNumber() const override { return {}; }
+    int dtmfSupport(qint16) override { return 0; }
+    void ring(const QString& calling) { emit IncomingCall(QString(), calling, QString()); }
+};
+} // namespace
 
 class TestServerWindow : public QObject {
     Q_OBJECT
@@ -110,6 +127,53 @@ private slots:
         w->findChild<QAction*>(QStringLiteral("mnuTelNrGenerieren"))->trigger();
         QVERIFY(timerStoppedMeanwhile);
         QVERIFY(w->core().restartTimerActive());
+    }
+
+    void anOpenErrorBoxHoldsBackNoCall()
+    {
+        // The window's own boxes; the database is missing, so every call says so.
+        set("Table", "SQL1.1", QStringLiteral("SELECT Name FROM T WHERE Nr = '/*CallingNr*/'"));
+        TestLine* line = nullptr;
+        LineFactory lines = [&](const QString&, const LineContext&) {
+            auto l = std::make_unique<TestLine>();
+            line = l.get();
+            return std::unique_ptr<IPhoneLine>(std::move(l));
+        };
+        frmMain w(m_dir.path(), lines, nullptr, &m_desktop);
+        QVERIFY(line);
+        const QString log = m_dir.filePath(QStringLiteral("VorsaSvr.log"));
+        auto journalLines = [&] {
+            QFile f(log);
+            return f.open(QIODevice::ReadOnly) ? int(f.readAll().count("*D*")) : -1;
+        };
+        const int before = journalLines();
+        // A modal box would sit there until clicked: this closes it, and fails.
+        bool modalBox = false;
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        connect(&watchdog, &QTimer::timeout, this, [&] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                modalBox = true;
+                modal->close();
+            }
+        });
+        watchdog.start(2000);
+        line->ring(QStringLiteral("0521111"));
+        QVERIFY(!modalBox);
+        // The box is open and not modal; the next calls go out meanwhile.
+        QTRY_VERIFY(!w.findChildren<QMessageBox*>().isEmpty());
+        QVERIFY(!QApplication::activeModalWidget());
+        line->ring(QStringLiteral("0521222"));
+        line->ring(QStringLiteral("0521333"));
+        QCOMPARE(journalLines(), before + 3);
+        QCOMPARE(w.core().callList().rowCount(), 3);
+        // The same message is shown once while its box is open.
+        const auto boxes = w.findChildren<QMessageBox*>();
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY(boxes[0]->text().startsWith(QStringLiteral("[AnruferSuchen]")));
+        QVERIFY(boxes[0]->isVisible());
+        boxes[0]->accept();
+        QTRY_VERIFY(w.findChildren<QMessageBox*>().isEmpty());
     }
 
     void closingWritesTheColumnsInDisplayOrder()

@@ -1,8 +1,11 @@
 // Sends one call to the simulated line of a running server: the line
-// "called;calling" on the socket "VorsaSrv.sim" in the server's folder.
+// "called;calling" on the socket "VorsaSrv.sim" in the server's folder. The
+// line answers "OK", or "FEHLER " and why it took no call; only "OK" ends
+// this program with status 0.
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QLocalSocket>
 #include <cstdio>
@@ -10,6 +13,9 @@
 namespace {
 
 constexpr int TimeoutMs = 3000;
+// The answer comes once the server has handled the call, which may wait for
+// its database.
+constexpr int AnswerTimeoutMs = 15000;
 
 int fail(const QString& text, int code = 1)
 {
@@ -76,20 +82,31 @@ int main(int argc, char* argv[])
     const QString path = QDir(dir).absoluteFilePath(QStringLiteral("VorsaSrv.sim"));
 
     QLocalSocket socket;
-    socket.connectToServer(path, QIODevice::WriteOnly);
+    socket.connectToServer(path, QIODevice::ReadWrite);
     if (!socket.waitForConnected(TimeoutMs))
         return fail(QStringLiteral("Keine Verbindung zur simulierten Leitung \"%1\": %2. "
                                    "Läuft VorsaSrv mit Line=SIM in diesem Ordner?")
                         .arg(QDir::toNativeSeparators(path), reason(socket)));
 
     socket.write((called + QLatin1Char(';') + calling + QLatin1Char('\n')).toUtf8());
-    while (socket.bytesToWrite() > 0) {
-        if (!socket.waitForBytesWritten(TimeoutMs))
-            return fail(
-                QStringLiteral("Der Anruf konnte nicht gesendet werden: %1").arg(reason(socket)));
+    // The answer may come before everything is written (a refused long line).
+    QByteArray answer;
+    QDeadlineTimer deadline(AnswerTimeoutMs);
+    while (!answer.contains('\n') && !deadline.hasExpired()) {
+        answer += socket.readAll();
+        if (answer.contains('\n') || socket.state() != QLocalSocket::ConnectedState)
+            break;
+        if (socket.bytesToWrite() > 0)
+            socket.waitForBytesWritten(50);
+        socket.waitForReadyRead(50);
     }
-    socket.disconnectFromServer();
-    if (socket.state() != QLocalSocket::UnconnectedState)
-        socket.waitForDisconnected(TimeoutMs);
-    return 0;
+    answer += socket.readAll();
+    socket.abort();
+    const QString text = QString::fromUtf8(answer.left(answer.indexOf('\n')));
+    if (text == QLatin1String("OK"))
+        return 0;
+    if (text.startsWith(QLatin1String("FEHLER ")))
+        return fail(QStringLiteral("Der Anruf wurde nicht angenommen: ") + text.mid(7));
+    return fail(QStringLiteral("Die simulierte Leitung hat den Anruf nicht bestätigt (%1).")
+                    .arg(answer.isEmpty() ? QStringLiteral("keine Antwort") : text));
 }

@@ -1,6 +1,7 @@
 #include "clienthub.h"
 
 #include "calllog.h"
+#include "net/socketerror.h"
 #include "reporter.h"
 #include "vberror.h"
 #include "win1252.h"
@@ -11,15 +12,19 @@
 #include <QHostInfo>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
+#include <optional>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace vorsa {
 
 namespace {
 const QByteArray LineEnd = QByteArrayLiteral("\r");
-const QString Announcement = QStringLiteral("HN:");
-const QString ReplayRequest = QStringLiteral("*D*:");
-constexpr int DatedReplayLength = 14;
 constexpr int ShutdownWaitMs = 3000;
+// The most of the call log one turn of the event loop reads for a replay.
+constexpr qint64 ReplayReadPerTurn = 1024 * 1024;
 
 QString addressText(const QHostAddress& address)
 {
@@ -27,12 +32,32 @@ QString addressText(const QHostAddress& address)
     const quint32 v4 = address.toIPv4Address(&isV4);
     return isV4 ? QHostAddress(v4).toString() : address.toString();
 }
+
+// Freed socket buffers go back to the system, not only to the heap.
+void returnFreedMemory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
 } // namespace
 
 struct ClientHub::Slot {
     QTcpSocket* socket = nullptr; // owned by the hub (child)
     QString ip;
     QString hostName;
+    bool listed = false; // shown in lstConnections
+
+    // A replay of the journal: the part of the call log still to read, and
+    // the live lines that wait behind it.
+    struct Replay {
+        QString filter;
+        qint64 offset = 0;
+        qint64 end = 0;
+        bool read() const { return offset >= end; }
+    };
+    std::optional<Replay> replay;
+    QByteArray held;
 };
 
 // The listening socket: hands every accepted descriptor to the hub as a
@@ -74,10 +99,10 @@ void ClientHub::listen(quint16 port)
     if (m_listener->isListening())
         m_listener->close();
     if (!m_listener->listen(QHostAddress::Any, port)) {
-        throw VbError(err::SocketError,
-                      QStringLiteral("Der TCP-Port %1 kann nicht geöffnet werden: %2")
-                          .arg(port)
-                          .arg(m_listener->errorString()));
+        const SocketError e = SocketError::from(m_listener->serverError());
+        throw VbError(e.number, QStringLiteral("Der TCP-Port %1 kann nicht geöffnet werden: %2")
+                                    .arg(port)
+                                    .arg(e.description));
     }
 }
 
@@ -115,6 +140,20 @@ QString ClientHub::hostName(int slot) const
     return s ? s->hostName : QString();
 }
 
+bool ClientHub::replaying(int slot) const
+{
+    const Slot* s = slotAt(slot);
+    return s && s->replay.has_value();
+}
+
+qint64 ClientHub::unsentBytes(int slot) const
+{
+    const Slot* s = slotAt(slot);
+    if (!s || !s->socket)
+        return 0;
+    return s->socket->bytesToWrite() + s->held.size();
+}
+
 int ClientHub::slotOfPeerPort(quint16 peerPort) const
 {
     for (int i = 1; i <= socketCounter(); ++i) {
@@ -131,8 +170,15 @@ QString ClientHub::connectionLine(const Slot& slot) const
     return slot.ip + QStringLiteral(" / ") + slot.hostName;
 }
 
-void ClientHub::setConnections(const QStringList& lines)
+void ClientHub::updateConnections()
 {
+    QStringList lines;
+    for (int i = 1; i <= socketCounter(); ++i) {
+        if (slotAt(i)->listed && isConnected(i))
+            lines << connectionLine(*slotAt(i));
+    }
+    if (lines == m_connections)
+        return;
     m_connections = lines;
     emit connectionsChanged(m_connections);
 }
@@ -156,19 +202,14 @@ void ClientHub::Winsock1_ConnectionRequest(int index, qintptr requestID)
 void ClientHub::acceptOn(int index, qintptr requestID)
 {
     Slot& slot = *slotAt(index);
-    if (slot.socket) {
-        // The previous connection of this slot has ended; drop its socket.
-        slot.socket->disconnect(this);
-        slot.socket->abort();
-        slot.socket->deleteLater();
-        slot.socket = nullptr;
-    }
+    if (slot.socket)
+        dropConnection(index); // the previous connection of this slot has ended
     slot.hostName.clear();
     slot.ip.clear();
 
     auto* socket = new QTcpSocket(this);
     if (!socket->setSocketDescriptor(requestID)) {
-        const QString reason = socket->errorString();
+        const QString reason = SocketError::from(socket->error()).description;
         delete socket;
         throw VbError(err::SocketError,
                       QStringLiteral("Die Verbindung kann nicht angenommen werden: ") + reason);
@@ -178,6 +219,33 @@ void ClientHub::acceptOn(int index, qintptr requestID)
     slot.ip = addressText(socket->peerAddress());
     connect(socket, &QTcpSocket::readyRead, this, [this, index] { Winsock1_DataArrival(index); });
     connect(socket, &QTcpSocket::disconnected, this, [this, index] { Winsock1_Close(index); });
+    // Queued: the next part of a replay is read after the socket's own work.
+    connect(
+        socket, &QTcpSocket::bytesWritten, this, [this, index] { pumpReplay(index); },
+        Qt::QueuedConnection);
+}
+
+void ClientHub::dropConnection(int index)
+{
+    Slot* slot = slotAt(index);
+    if (!slot || !slot->socket)
+        return;
+    slot->socket->disconnect(this);
+    slot->socket->abort();
+    slot->socket->deleteLater();
+    slot->socket = nullptr;
+    slot->replay.reset();
+    slot->held = QByteArray();
+    slot->listed = false;
+    // Once the socket is gone (and the others that end in the same turn),
+    // what it held goes back to the system.
+    if (!m_trimScheduled) {
+        m_trimScheduled = true;
+        QTimer::singleShot(100, this, [this] {
+            m_trimScheduled = false;
+            returnFreedMemory();
+        });
+    }
 }
 
 void ClientHub::Winsock1_DataArrival(int index)
@@ -187,18 +255,28 @@ void ClientHub::Winsock1_DataArrival(int index)
         if (!slot || !slot->socket)
             return;
         // A client message arrives in one piece: what one arrival brings is one
-        // message. A peer that sends more than a message can hold is closed.
-        if (slot->socket->bytesAvailable() > MaxMessageBytes) {
-            slot->socket->abort();
-            return;
-        }
-        const QString text = fromWin1252(slot->socket->readAll());
-        if (text.startsWith(Announcement)) {
-            slot->hostName = text.mid(Announcement.size());
-            setConnections(m_connections + QStringList{connectionLine(*slot)});
-        } else if (text.startsWith(ReplayRequest)) {
-            const QString filter = text.size() == DatedReplayLength ? text.right(10) : QString();
-            ClientLogFileDatenSenden(filter, index);
+        // message. A peer that sends more than a client may is closed.
+        const ClientRequest request =
+            slot->socket->bytesAvailable() > ClientRequest::MaxMessageBytes
+                ? ClientRequest{ClientRequest::Kind::Refused, {}, {}}
+                : ClientRequest::parse(slot->socket->readAll());
+        switch (request.kind) {
+        case ClientRequest::Kind::Announcement:
+            slot->hostName = request.hostName;
+            slot->listed = true;
+            updateConnections();
+            break;
+        case ClientRequest::Kind::Replay:
+            // One replay at a time: asking again before it is sent is ignored.
+            if (!slot->replay)
+                ClientLogFileDatenSenden(request.filter, index);
+            break;
+        case ClientRequest::Kind::Refused:
+            dropConnection(index);
+            updateConnections();
+            break;
+        case ClientRequest::Kind::Ignore:
+            break;
         }
     });
 }
@@ -206,27 +284,32 @@ void ClientHub::Winsock1_DataArrival(int index)
 void ClientHub::Winsock1_Close(int index)
 {
     guarded(m_reporter, QStringLiteral("Winsock1_Close"), [&] {
-        Slot* slot = slotAt(index);
-        if (slot && slot->socket && slot->socket->state() != QAbstractSocket::UnconnectedState)
-            slot->socket->close();
+        // The slot stays for the next connection; the list no longer shows it.
+        dropConnection(index);
+        updateConnections();
     });
 }
 
 void ClientHub::ClientsNachrichtSenden(const QString& line)
 {
     const QByteArray bytes = toWin1252(line) + LineEnd;
-    QStringList lines;
     for (int i = 1; i <= socketCounter(); ++i) {
         ignoringErrors([&] {
             if (!isConnected(i))
                 return;
             Slot& slot = *slotAt(i);
-            slot.socket->write(bytes);
-            slot.socket->flush();
-            lines << connectionLine(slot);
+            slot.listed = true;
+            if (slot.replay && !slot.replay->read()) {
+                slot.held += bytes; // after the replay, as a live line
+            } else {
+                slot.socket->write(bytes);
+                slot.socket->flush();
+            }
+            if (unsentBytes(i) > MaxUnsentBytes)
+                dropConnection(i); // takes far more than its share
         });
     }
-    setConnections(lines);
+    updateConnections();
 }
 
 void ClientHub::ClientLogFileDatenSenden(const QString& filter, int slot)
@@ -235,11 +318,52 @@ void ClientHub::ClientLogFileDatenSenden(const QString& filter, int slot)
         if (!isConnected(slot))
             throw VbError(err::SocketState,
                           QStringLiteral("Der Client %1 ist nicht verbunden").arg(slot));
-        QTcpSocket* socket = slotAt(slot)->socket;
-        m_log.readJournal(
-            filter, [&](const QString& message) { socket->write(toWin1252(message) + LineEnd); });
-        socket->flush();
+        Slot::Replay replay;
+        replay.filter = filter;
+        replay.end = m_log.journalEnd();
+        slotAt(slot)->replay = replay;
     });
+    pumpReplay(slot);
+}
+
+void ClientHub::pumpReplay(int index)
+{
+    Slot* slot = slotAt(index);
+    if (!slot || !slot->replay || !isConnected(index))
+        return;
+    QTcpSocket* socket = slot->socket;
+    Slot::Replay& replay = *slot->replay;
+    if (replay.read()) {
+        // Everything is written; the replay counts until the client took it.
+        if (socket->bytesToWrite() == 0)
+            slot->replay.reset();
+        return;
+    }
+    const bool ok = guarded(m_reporter, QStringLiteral("ClientLogFileDatenSenden"), [&] {
+        qint64 budget = ReplayReadPerTurn;
+        while (!replay.read() && budget > 0 && socket->bytesToWrite() < ReplayWindowBytes) {
+            const qint64 from = replay.offset;
+            replay.offset = m_log.readJournalPart(
+                replay.filter, replay.offset, replay.end,
+                ReplayWindowBytes - socket->bytesToWrite(),
+                [&](const QString& message) { socket->write(toWin1252(message) + LineEnd); });
+            if (replay.offset == from)
+                replay.offset = replay.end; // the log got shorter meanwhile: nothing more
+            budget -= replay.offset - from;
+        }
+    });
+    if (!ok) {
+        replay.offset = replay.end; // the rest cannot be read
+    }
+    if (replay.read()) {
+        socket->write(slot->held); // the live lines that came meanwhile
+        slot->held = QByteArray();
+        if (socket->bytesToWrite() == 0)
+            slot->replay.reset();
+    } else if (socket->bytesToWrite() < ReplayWindowBytes) {
+        // Nothing selected in this turn's part: go on in the next turn.
+        QTimer::singleShot(0, this, [this, index] { pumpReplay(index); });
+    }
 }
 
 void ClientHub::closeAll()
@@ -266,7 +390,8 @@ void ClientHub::closeAll()
         slot->socket = nullptr;
     }
     m_slots.clear();
-    setConnections({});
+    m_connections.clear();
+    emit connectionsChanged(m_connections);
 }
 
 } // namespace vorsa

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "clientrequest.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -17,6 +19,13 @@ class IReporter;
 // The socket array of the server: index 0 listens, 1 .. socketCounter() are
 // client slots, created on demand and reused when their connection has ended.
 // Lines go out in Windows-1252, each ended by CR.
+//
+// What the server holds for one client is capped: a replay of the journal is
+// read from the call log only as fast as the client takes it, a new replay
+// request while one is still unsent is ignored, a host name is at most
+// ClientRequest::MaxHostNameLength characters, and a client that leaves more
+// than MaxUnsentBytes unread (or sends more than it may) is closed and its
+// memory returned.
 class ClientHub : public QObject {
     Q_OBJECT
 public:
@@ -33,10 +42,12 @@ public:
     // rebuilds the connection list. Errors of one slot are ignored.
     void ClientsNachrichtSenden(const QString& line);
     // Sends the journal entries the filter selects ("" all, else dd.mm.yyyy) to
-    // one slot, one line each. Errors: "[ClientLogFileDatenSenden]".
+    // one slot, one line each, as the client takes them; live lines wait
+    // behind the replay. Errors: "[ClientLogFileDatenSenden]".
     void ClientLogFileDatenSenden(const QString& filter, int slot);
 
-    // The lines of lstConnections: IP address + " / " + host name.
+    // The lines of lstConnections: IP address + " / " + host name, one per
+    // connected client that announced itself or was sent a line.
     QStringList connections() const { return m_connections; }
     // The highest slot index created so far.
     int socketCounter() const { return int(m_slots.size()); }
@@ -44,8 +55,16 @@ public:
     int slotOfPeerPort(quint16 peerPort) const;
     bool isConnected(int slot) const;
     QString hostName(int slot) const;
-    // The most a client may send in one piece; a slot that exceeds it is closed.
-    static constexpr qint64 MaxMessageBytes = 64 * 1024;
+    // Whether a replay to the slot is still being read or sent.
+    bool replaying(int slot) const;
+    // The bytes the server holds for the slot that the client has not taken yet.
+    qint64 unsentBytes(int slot) const;
+
+    static constexpr qint64 MaxMessageBytes = ClientRequest::MaxMessageBytes;
+    // The most a client may leave unread before it is closed.
+    static constexpr qint64 MaxUnsentBytes = 512 * 1024;
+    // How much of a replay waits in the socket at a time.
+    static constexpr qint64 ReplayWindowBytes = 64 * 1024;
 
     // Shutdown: closes every socket, letting events run until each is closed.
     void closeAll();
@@ -64,13 +83,18 @@ private:
     Slot* slotAt(int index) const;
     void acceptOn(int index, qintptr requestID);
     QString connectionLine(const Slot& slot) const;
-    void setConnections(const QStringList& lines);
+    void updateConnections();
+    // Sends the next part of the slot's replay when the client has taken the last.
+    void pumpReplay(int index);
+    // Drops the slot's connection and everything held for it.
+    void dropConnection(int index);
 
     const CallLog& m_log;
     IReporter& m_reporter;
     std::unique_ptr<ListenSocket> m_listener;
     std::vector<std::unique_ptr<Slot>> m_slots; // slot i at position i - 1
     QStringList m_connections;
+    bool m_trimScheduled = false;
 };
 
 } // namespace vorsa

@@ -15,7 +15,8 @@ namespace vorsa::db {
 namespace {
 
 // How long a statement waits for another process that holds the SQLite file
-// (an index build run from cron while the server serves calls).
+// (an index build run from cron while the server serves calls), unless the
+// connection says otherwise.
 constexpr int sqliteBusyTimeoutMs = 10000;
 
 QString nextConnectionName()
@@ -93,13 +94,13 @@ void Connection::open(const DataLink& link)
     }
 
     const QString name = nextConnectionName();
+    const int busyTimeoutMs = m_lockWaitMs >= 0 ? m_lockWaitMs : sqliteBusyTimeoutMs;
     QString failure;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(link.driver, name);
         db.setDatabaseName(link.databaseName);
         if (link.driver == QLatin1String("QSQLITE")) {
-            db.setConnectOptions(
-                QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(sqliteBusyTimeoutMs));
+            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
         } else {
             if (!link.host.isEmpty()) {
                 db.setHostName(link.host);
@@ -111,18 +112,25 @@ void Connection::open(const DataLink& link)
             db.setPassword(link.password);
             if (link.driver == QLatin1String("QPSQL")) {
                 // Notices ("already exists, skipping") are no news to the operator.
+                QString options = QStringLiteral("-c client_min_messages=warning");
+                if (m_lockWaitMs >= 0)
+                    options += QStringLiteral(" -c lock_timeout=%1").arg(m_lockWaitMs);
                 db.setConnectOptions(
-                    QStringLiteral("connect_timeout=10;options='-c client_min_messages=warning'"));
+                    QStringLiteral("connect_timeout=10;options='%1'").arg(options));
             }
         }
         if (!db.open()) {
             failure = errorText(db.lastError());
         } else if (link.driver == QLatin1String("QSQLITE")) {
             // WAL lets lookups read while an index build writes; it needs a
-            // writable folder, so a refusal keeps the default journal.
+            // writable folder, so a refusal keeps the default journal. The
+            // switches are tried without waiting: a database another program
+            // holds keeps its journal until a later open.
             QSqlQuery pragma(db);
+            pragma.exec(QStringLiteral("PRAGMA busy_timeout=0"));
             pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
             pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+            pragma.exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(busyTimeoutMs));
         }
     }
     if (!failure.isNull()) {

@@ -28,8 +28,8 @@ struct ConnectionState;
 
 // A database connection opened from a data-link file. Every failure is a
 // VbError (database errors carry the statement that failed, never a password).
-// SQLite files are opened with a busy timeout (a second process writing at the
-// same time is waited for) and the WAL journal; a missing SQLite file is an
+// Locks of other programs are waited for (see setLockWaitMs). SQLite files
+// are opened with the WAL journal; a missing SQLite file is an
 // error, never silently created. Closing the connection closes the result sets
 // still attached to it; detached ones (Recordset::disconnect) stay readable.
 class Connection {
@@ -40,6 +40,11 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     void setCursorLocation(int location) { m_cursorLocation = location; }
+    // How long a statement waits for a lock another program holds before it
+    // fails (SQLite's busy timeout, PostgreSQL's lock_timeout), from the next
+    // open. Unset (-1): SQLite waits 10 s, PostgreSQL as long as its server.
+    void setLockWaitMs(int ms) { m_lockWaitMs = ms; }
+    int lockWaitMs() const { return m_lockWaitMs; }
     int cursorLocation() const { return m_cursorLocation; }
 
     // connectionString: "File Name=" + path of a data-link file.
@@ -74,6 +79,7 @@ private:
 
     std::shared_ptr<detail::ConnectionState> m_state; // shared with the attached result sets
     int m_cursorLocation = adUseClient;
+    int m_lockWaitMs = -1;
 };
 
 // The one place where statements of the system's own dialect are mapped to the

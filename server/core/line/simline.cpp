@@ -1,5 +1,6 @@
 #include "simline.h"
 
+#include "net/socketerror.h"
 #include "reporter.h"
 #include "vberror.h"
 
@@ -13,7 +14,9 @@ namespace vorsa {
 
 namespace {
 const char* const BufferProperty = "vorsaSimBuffer";
-}
+// Set while the rest of a refused overlong line is read and dropped.
+const char* const DroppingProperty = "vorsaSimDropping";
+} // namespace
 
 SimLine::SimLine(const QString& programDir, IReporter* reporter, QObject* parent)
     : IPhoneLine(parent), m_path(QDir(programDir).absoluteFilePath(socketName())),
@@ -61,7 +64,7 @@ bool SimLine::startCAPI()
             // cannot hold one.
             const QString why = QFile::encodeName(m_path).size() > 107
                                     ? QStringLiteral("der Pfad ist länger als 107 Zeichen")
-                                    : m_server->errorString();
+                                    : SocketError::from(m_server->serverError()).description;
             delete m_server;
             m_server = nullptr;
             reportFailure(why);
@@ -100,43 +103,66 @@ void SimLine::acceptSenders()
     }
 }
 
+QByteArray SimLine::refusedAnswer(const QString& reason)
+{
+    return QByteArrayLiteral("FEHLER ") + reason.toUtf8() + '\n';
+}
+
 void SimLine::readFrom(QLocalSocket* sender, bool finished)
 {
     QByteArray buffer = sender->property(BufferProperty).toByteArray() + sender->readAll();
+    bool dropping = sender->property(DroppingProperty).toBool();
+    const QByteArray tooLong = refusedAnswer(
+        QStringLiteral("Die Zeile ist länger als %1 Bytes; es wurde kein Anruf gemeldet.")
+            .arg(MaxLineBytes));
     qsizetype end;
     while ((end = buffer.indexOf('\n')) >= 0) {
-        takeLine(buffer.left(end));
+        QByteArray answer;
+        if (dropping)
+            dropping = false; // the end of the refused line
+        else if (end > MaxLineBytes)
+            answer = tooLong;
+        else
+            answer = takeLine(buffer.left(end));
+        if (!finished)
+            sender->write(answer);
         buffer.remove(0, end + 1);
     }
-    if (finished) {
-        takeLine(buffer); // a last line without LF
+    if (dropping) {
         buffer.clear();
     } else if (buffer.size() > MaxLineBytes) {
-        // Dropped, and what it sent so far is no call: the abort below runs
-        // the disconnect handler at once, which must find nothing to take.
-        sender->setProperty(BufferProperty, QByteArray());
-        sender->disconnect(this);
-        sender->abort();
-        sender->deleteLater();
-        return;
+        // No call, and nothing of it kept: the sender is told, and the rest of
+        // the line is read and dropped as it comes.
+        if (!finished)
+            sender->write(tooLong);
+        buffer.clear();
+        dropping = true;
+    } else if (finished) {
+        if (!buffer.isEmpty())
+            takeLine(buffer); // a last line without LF
+        buffer.clear();
     }
     sender->setProperty(BufferProperty, buffer);
+    sender->setProperty(DroppingProperty, dropping);
 }
 
-void SimLine::takeLine(QByteArray line)
+QByteArray SimLine::takeLine(QByteArray line)
 {
     if (line.endsWith('\r'))
         line.chop(1);
     const QString text = QString::fromUtf8(line);
     const qsizetype separator = text.indexOf(QLatin1Char(';'));
     if (separator < 0)
-        return; // not a call
+        return refusedAnswer(
+            QStringLiteral("Die Zeile hat nicht die Form "
+                           "\"angerufen;anrufend\"; es wurde kein Anruf gemeldet."));
     const QString called = text.left(separator);
     const QString calling = text.mid(separator + 1);
     if (m_started && m_waiting.isEmpty())
         emit IncomingCall(called, calling, QString());
     else
         m_waiting.append({called, calling});
+    return acceptedAnswer();
 }
 
 void SimLine::deliverWaiting()

@@ -16,6 +16,10 @@ namespace vorsa {
 // "called;calling" (LF or CR LF). The socket listens from the first start until
 // the line is destroyed, so calls sent while the line is stopped (the restart
 // tick) wait and are delivered after the next start.
+//
+// Every line is answered on the same socket: "OK" when it was taken as a call,
+// "FEHLER " + a German reason when not (no ";", or longer than MaxLineBytes;
+// the rest of an overlong line is read and dropped), each ended by LF.
 class SimLine : public IPhoneLine {
     Q_OBJECT
 public:
@@ -29,8 +33,10 @@ public:
     // The full path of the socket.
     const QString& socketPath() const { return m_path; }
     bool isStarted() const { return m_started; }
-    // Most bytes of one unfinished line; a sender that exceeds it is dropped.
+    // Most bytes of one line; a longer one is refused.
     static constexpr qint64 MaxLineBytes = 4096;
+    static QByteArray acceptedAnswer() { return QByteArrayLiteral("OK\n"); }
+    static QByteArray refusedAnswer(const QString& reason);
 
     bool startCAPI() override;
     void stopCAPI() override;
@@ -44,7 +50,8 @@ public:
 private:
     void acceptSenders();
     void readFrom(QLocalSocket* sender, bool finished);
-    void takeLine(QByteArray line);
+    // Takes one line as a call; returns the answer to its sender.
+    QByteArray takeLine(QByteArray line);
     void deliverWaiting();
 
     void reportFailure(const QString& why);

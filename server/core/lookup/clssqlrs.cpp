@@ -1,5 +1,6 @@
 #include "clssqlrs.h"
 
+#include "callingnumber.h"
 #include "convert.h"
 #include "reporter.h"
 #include "vberror.h"
@@ -53,14 +54,20 @@ QString clsSqlRs::statementFor(const QString& cCallingNr, const QString& cPlatzh
 void clsSqlRs::Suchen(const QString& cCallingNr, const QString& cPlatzhalter, db::Connection& con,
                       IReporter& reporter)
 {
-    guarded(reporter, QStringLiteral("clsSqlRs/Suchen"), [&] {
+    lastSearchFailed = !guarded(reporter, QStringLiteral("clsSqlRs/Suchen"), [&] {
         AnzahlVersuche = 0;
         RecordCount = 0;
+        const QString number = withoutControlCharacters(cCallingNr);
         for (int i = 0; i <= CutNr; ++i) {
+            if (!callingnumber::cutAllowed(number, i))
+                break;
             const QString statement = statementFor(cCallingNr, cPlatzhalter, i);
             if (Rs.isOpen())
                 Rs.close();
             Rs.open(statement, con, db::CursorType::Static, db::LockType::ReadOnly);
+            columnNames.clear();
+            for (int c = 0; c < Rs.fieldCount(); ++c)
+                columnNames << Rs.fieldName(c);
             if (Rs.recordCount() >= 1) {
                 AnzahlVersuche = i;
                 break;

@@ -4,6 +4,7 @@
 #include "db/recordset.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace vorsa {
 
@@ -29,9 +30,17 @@ public:
     int RecordCount = 0;
     // The rows of the last search, detached from the connection.
     db::Recordset Rs;
+    // The column names of the last result this query read; kept when a later
+    // search fails, so that a call that could not be identified still shows
+    // the columns of one that was not found.
+    QStringList columnNames;
+    // Whether the last search ended on an error.
+    bool lastSearchFailed = false;
 
     // One search. Reports its own errors as "[clsSqlRs/Suchen]"; the counts then
-    // stay as far as they were set.
+    // stay as far as they were set. Shortened attempts keep at least
+    // callingnumber::MinDigitsBeforeWildcard characters before the wildcard;
+    // a shorter number is only searched exactly.
     void Suchen(const QString& cCallingNr, const QString& cPlatzhalter, db::Connection& con,
                 IReporter& reporter);
 

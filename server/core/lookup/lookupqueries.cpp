@@ -3,6 +3,8 @@
 #include "ini.h"
 #include "reporter.h"
 
+#include <QElapsedTimer>
+
 namespace vorsa {
 
 namespace {
@@ -66,13 +68,17 @@ void LookupQueries::ClassSqlRsInstanzieren(const QString& sql)
 clsSqlRs* LookupQueries::AnruferSuchen(const QString& number, db::Connection& con,
                                        const QString& connectionString, const QString& platzhalter)
 {
-    // Every step goes on after an error: a query whose search failed takes part
-    // in the choice with the counts it has.
+    // A database that cannot be opened is said; the call goes on without it.
     if (!con.isOpen())
-        ignoringErrors([&] { con.open(connectionString, QString(), QString()); });
+        guarded(m_reporter, QStringLiteral("AnruferSuchen"),
+                [&] { con.open(connectionString, QString(), QString()); });
     if (!con.isOpen())
         return nullptr;
 
+    // Every other step goes on after an error: a query whose search failed
+    // takes part in the choice with the counts it has.
+    QElapsedTimer took;
+    took.start();
     clsSqlRs* chosen = nullptr;
     for (const auto& query : m_queries) {
         ignoringErrors([&] { query->Suchen(number, platzhalter, con, m_reporter); });
@@ -80,6 +86,8 @@ clsSqlRs* LookupQueries::AnruferSuchen(const QString& number, db::Connection& co
             chosen = query.get();
             break;
         }
+        if (query->lastSearchFailed && con.lockWaitMs() >= 0 && took.elapsed() >= con.lockWaitMs())
+            break;
     }
     if (!chosen)
         chosen = mostSpecific();
@@ -114,6 +122,11 @@ clsSqlRs* LookupQueries::mostSpecific()
             candidate = query.get();
     }
     return candidate;
+}
+
+QStringList LookupQueries::notFoundColumns() const
+{
+    return m_queries.empty() ? QStringList() : m_queries.front()->columnNames;
 }
 
 void LookupQueries::resetCounts()

@@ -30,11 +30,19 @@ public:
     void setCutDigits(const QString& cutDigits) { m_cutDigits = cutDigits; }
 
     // The whole lookup: opens `con` with connectionString when it is not open
-    // (none when it cannot be opened), searches every query (stopping at a unique
-    // hit on the full number), chooses one, closes `con`. Returns the chosen
-    // query or nullptr.
+    // (when it cannot be opened, that is reported as "[AnruferSuchen]" and the
+    // result is none), searches every query (stopping at a unique hit on the
+    // full number), chooses one, closes `con`. A search that failed after
+    // waiting for a lock as long as the connection waits ends the pass: the
+    // database is held by another program, and every further search would
+    // wait as long again. Returns the chosen query or nullptr.
     clsSqlRs* AnruferSuchen(const QString& number, db::Connection& con,
                             const QString& connectionString, const QString& platzhalter);
+
+    // The columns a call shows as "***" when its caller was not identified
+    // without a result to take them from (no lookup, or a failed one): those
+    // the first query read last.
+    QStringList notFoundColumns() const;
 
     // AnzahlVersuche and RecordCount of every query to 0.
     void resetCounts();

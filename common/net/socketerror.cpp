@@ -1,4 +1,4 @@
-#include "socketerror.h"
+#include "net/socketerror.h"
 
 namespace vorsa {
 
