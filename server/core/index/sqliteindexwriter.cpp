@@ -163,10 +163,18 @@ void SqliteIndexWriter::begin(const QStringList& columns)
                      insert));
     }
     m_row.resize(m_columns.positions.size());
+    m_connection.commitTrans();
+    m_inTransaction = false;
 }
 
 void SqliteIndexWriter::add(const QVector<QVariant>& values)
 {
+    // A transaction from the first row after a progress point on, so that
+    // none is open while the program handles its events.
+    if (!m_inTransaction) {
+        m_connection.beginTrans();
+        m_inTransaction = true;
+    }
     for (int i = 0; i < m_columns.positions.size(); ++i)
         m_row[i] = forColumn(values.at(m_columns.positions.at(i)), m_columns.types.at(i));
     QString failure;
@@ -190,16 +198,15 @@ void SqliteIndexWriter::add(const QVector<QVariant>& values)
 
 void SqliteIndexWriter::progressPoint()
 {
+    if (!m_inTransaction)
+        return;
     m_connection.commitTrans();
     m_inTransaction = false;
-    m_connection.beginTrans();
-    m_inTransaction = true;
 }
 
 void SqliteIndexWriter::commit()
 {
-    m_connection.commitTrans();
-    m_inTransaction = false;
+    progressPoint();
     m_insert.reset();
 
     // The views that read the index keep their text; they find the new

@@ -14,7 +14,8 @@ class SqliteInsert;
 // The new index on SQLite: built in a table beside the index (the index's
 // name + "_Neu", with the index table's own definition), its rows committed
 // at every progress point, so that no write lock is held while the program
-// handles events (a call there may book a ride in the same file). commit()
+// handles events (a call there may book a ride in the same file); the next
+// row takes the lock again. commit()
 // drops the old table, gives the new one its name and creates the old one's
 // indexes and triggers on it, all in one short transaction; readers (WAL)
 // see the old table until that commits.

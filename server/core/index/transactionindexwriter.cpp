@@ -184,7 +184,7 @@ void TransactionIndexWriter::abandon() noexcept
 {
     m_done = true;
     m_pending.clear();
-    if (m_inTransaction && m_connection.isOpen())
+    if (m_inTransaction && m_connection.isOpen() && m_connection.database().isOpen())
         ignoringErrors([&] { m_connection.rollbackTrans(); });
     m_inTransaction = false;
 }
