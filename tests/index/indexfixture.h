@@ -8,7 +8,9 @@
 #include "db/recordset.h"
 #include "db/schema.h"
 #include "index/indexbuildview.h"
+#include "index/telnrgenerieren.h"
 #include "pgcluster.h"
+#include "reporter.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -203,6 +205,17 @@ inline QString prepareIndex(ProgramFolder& folder, const QString& engine)
     return {};
 }
 
+// Rebuilds the folder's index from its customer-management database, without
+// a word on stderr; true when it ran to its end without a message.
+inline bool buildIndexQuietly(const QString& programDir)
+{
+    RecordingIndexWindow window;
+    RecordingReporter reporter;
+    TelNrGenerieren logic(programDir, reporter, window);
+    logic.setApplication(QStringLiteral("KUNDEN"));
+    return logic.load() && logic.command1Click() && reporter.entries.isEmpty();
+}
+
 // Numbers of the index that start with 0 and stand in exactly one row, with
 // that row's customer (KundenNrID): `count` of them spread over the index.
 inline QList<QPair<QString, QString>> callableNumbers(const QString& udlVorsa, int count)
@@ -229,27 +242,29 @@ inline QList<QPair<QString, QString>> callableNumbers(const QString& udlVorsa, i
 
 // The settings of a server that identifies callers in the index: the number
 // looked up with up to three trailing digits cut, the customer's name and
-// number (KundenNrID as "Kunde") sent to the clients.
-inline QStringList callerServerSettings()
+// number (KundenNrID as "Kunde") sent to the clients; `settings` are more
+// lines of the [Settings] section.
+inline QStringList callerServerSettings(const QStringList& settings = {})
 {
-    return {QStringLiteral("[Settings]"),
-            QStringLiteral("Application=KUNDEN"),
-            QStringLiteral("EigeneVorwahl=0521"),
-            QStringLiteral("LetzteStellenAbschneiden=3"),
-            QStringLiteral("[Table]"),
-            QStringLiteral("SQL1.1=SELECT Name2 AS Name, KundenNrID AS Kunde FROM TTelefonNr"),
-            QStringLiteral("SQL1.2=WHERE TelefonNr LIKE '/*CallingNr*/'"),
-            QStringLiteral("Name=TTelefonNr"),
-            QStringLiteral("[Feld1]"),
-            QStringLiteral("FieldName=Datum"),
-            QStringLiteral("[Feld2]"),
-            QStringLiteral("FieldName=Anrufer"),
-            QStringLiteral("[Feld3]"),
-            QStringLiteral("FieldName=Name"),
-            QStringLiteral("[Feld4]"),
-            QStringLiteral("FieldName=Kunde"),
-            QStringLiteral("[Feld5]"),
-            QStringLiteral("FieldName=Versuche")};
+    return QStringList{QStringLiteral("[Settings]")} + settings +
+           QStringList{
+               QStringLiteral("Application=KUNDEN"),
+               QStringLiteral("EigeneVorwahl=0521"),
+               QStringLiteral("LetzteStellenAbschneiden=3"),
+               QStringLiteral("[Table]"),
+               QStringLiteral("SQL1.1=SELECT Name2 AS Name, KundenNrID AS Kunde FROM TTelefonNr"),
+               QStringLiteral("SQL1.2=WHERE TelefonNr LIKE '/*CallingNr*/'"),
+               QStringLiteral("Name=TTelefonNr"),
+               QStringLiteral("[Feld1]"),
+               QStringLiteral("FieldName=Datum"),
+               QStringLiteral("[Feld2]"),
+               QStringLiteral("FieldName=Anrufer"),
+               QStringLiteral("[Feld3]"),
+               QStringLiteral("FieldName=Name"),
+               QStringLiteral("[Feld4]"),
+               QStringLiteral("FieldName=Kunde"),
+               QStringLiteral("[Feld5]"),
+               QStringLiteral("FieldName=Versuche")};
 }
 
 inline void writeLines(const QString& path, const QStringList& lines, bool append = false)
