@@ -8,6 +8,9 @@
 // in this process, how long the end of a build (the new index replacing the
 // old one) takes. Prints name=value lines.
 //
+// The builds are started by a small process forked at the start, so that
+// each one's peak memory is its own (see Launcher).
+//
 // Usage: bench_index [--customers N] [--dir FOLDER] [--engine sqlite|postgresql]
 //                    [--server VORSASRV] [--baseline VORSASRV]
 // (FOLDER must be on disk; default the current folder)
@@ -28,11 +31,15 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <spawn.h>
+#include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -68,37 +75,113 @@ int indexRows(const QString& dir)
     return rs.value(0).toInt();
 }
 
+// Starts the builds from a small process forked before this one has grown:
+// Linux gives a new program the peak memory of the process that starts it
+// (its memory until exec), which would otherwise be this one's with the
+// generated customers.
+class Launcher {
+public:
+    struct Result {
+        double seconds = 0;
+        double cpuSeconds = 0;
+        long maxRssKb = 0;
+        int status = -1;
+    };
+
+    Launcher()
+    {
+        // Close-on-exec: a program started later (the PostgreSQL watchdog)
+        // must not keep the launcher's input open.
+        if (pipe2(m_request, O_CLOEXEC) != 0 || pipe2(m_reply, O_CLOEXEC) != 0)
+            return;
+        m_pid = fork();
+        if (m_pid == 0) {
+            close(m_request[1]);
+            close(m_reply[0]);
+            serve(m_request[0], m_reply[1]);
+            _exit(0);
+        }
+        close(m_request[0]);
+        close(m_reply[1]);
+    }
+    ~Launcher()
+    {
+        close(m_request[1]); // the launcher ends at the end of its input
+        close(m_reply[0]);
+        if (m_pid > 0)
+            waitpid(m_pid, nullptr, 0);
+    }
+
+    // Runs "exe --dir dir --build-index" with stderr into log.
+    Result run(const QByteArray& exe, const QByteArray& dir, const QByteArray& log)
+    {
+        Result r;
+        const QByteArray request = exe + '\0' + dir + '\0' + log + '\0';
+        const quint32 size = quint32(request.size());
+        if (m_pid <= 0 || write(m_request[1], &size, sizeof size) != sizeof size ||
+            write(m_request[1], request.constData(), size) != qint64(size) ||
+            read(m_reply[0], &r, sizeof r) != sizeof r)
+            return {};
+        return r;
+    }
+
+private:
+    static void serve(int in, int out)
+    {
+        quint32 size = 0;
+        while (read(in, &size, sizeof size) == sizeof size) {
+            std::string request(size, '\0');
+            if (read(in, request.data(), size) != qint64(size))
+                return;
+            const char* exe = request.c_str();
+            const char* dir = exe + std::strlen(exe) + 1;
+            const char* log = dir + std::strlen(dir) + 1;
+            char* argv[] = {const_cast<char*>(exe), const_cast<char*>("--dir"),
+                            const_cast<char*>(dir), const_cast<char*>("--build-index"), nullptr};
+            posix_spawn_file_actions_t actions;
+            posix_spawn_file_actions_init(&actions);
+            posix_spawn_file_actions_addopen(&actions, 2, log, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            Result r;
+            timespec t0{}, t1{};
+            clock_gettime(CLOCK_MONOTONIC, &t0);
+            pid_t pid = 0;
+            if (posix_spawn(&pid, exe, &actions, nullptr, argv, environ) == 0) {
+                int status = 0;
+                rusage usage{};
+                wait4(pid, &status, 0, &usage);
+                clock_gettime(CLOCK_MONOTONIC, &t1);
+                r.seconds = double(t1.tv_sec - t0.tv_sec) + (t1.tv_nsec - t0.tv_nsec) / 1e9;
+                r.cpuSeconds = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 +
+                               usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
+                r.maxRssKb = usage.ru_maxrss;
+                r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            posix_spawn_file_actions_destroy(&actions);
+            if (write(out, &r, sizeof r) != sizeof r)
+                return;
+        }
+    }
+
+    int m_request[2] = {-1, -1};
+    int m_reply[2] = {-1, -1};
+    pid_t m_pid = -1;
+};
+
+Launcher* launcher = nullptr;
+
 // One "VorsaSrv --build-index" with its stderr in the folder's build-index.log.
 Measure runBuild(const QString& server, const QString& dir)
 {
-    const QByteArray exe = server.toLocal8Bit();
-    const QByteArray folder = dir.toLocal8Bit();
-    const QByteArray log = (dir + QStringLiteral("/build-index.log")).toLocal8Bit();
-    char* argv[] = {const_cast<char*>(exe.constData()), const_cast<char*>("--dir"),
-                    const_cast<char*>(folder.constData()), const_cast<char*>("--build-index"),
-                    nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, log.constData(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
+    const Launcher::Result r =
+        launcher->run(server.toLocal8Bit(), dir.toLocal8Bit(),
+                      (dir + QStringLiteral("/build-index.log")).toLocal8Bit());
+    if (r.status < 0)
+        std::fprintf(stderr, "%s kann nicht gestartet werden\n", qPrintable(server));
     Measure m;
-    QElapsedTimer t;
-    t.start();
-    pid_t pid = 0;
-    if (posix_spawn(&pid, exe.constData(), &actions, nullptr, argv, environ) != 0) {
-        posix_spawn_file_actions_destroy(&actions);
-        std::fprintf(stderr, "%s kann nicht gestartet werden\n", exe.constData());
-        return m;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    m.seconds = t.nsecsElapsed() / 1e9;
-    m.cpuSeconds = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
-                   usage.ru_stime.tv_usec / 1e6;
-    m.peakMb = usage.ru_maxrss / 1024.0; // KiB on Linux
-    m.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    m.seconds = r.seconds;
+    m.cpuSeconds = r.cpuSeconds;
+    m.peakMb = r.maxRssKb / 1024.0;
+    m.exitStatus = r.status;
     m.rows = indexRows(dir);
     return m;
 }
@@ -215,6 +298,8 @@ bool benchEngine(const QString& engine, const QString& base, const QString& addr
 
 int main(int argc, char** argv)
 {
+    Launcher small; // before anything grows
+    launcher = &small;
     QCoreApplication app(argc, argv);
     int customers = 100000;
     QString base = QDir::currentPath();

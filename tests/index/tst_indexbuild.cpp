@@ -257,7 +257,7 @@ void TestIndexBuild::customerRowCopiesColumnsAndSubstitutesNull()
                  {"Telefon1", "555"}}});
 
     Build build(folder);
-    QVERIFY(build.kunden());
+    QVERIFY2(build.kunden(), qPrintable(build.reporter.entries.value(0).text));
     const QList<QVariantMap> rows = indexRows(folder.udlVorsa());
     QCOMPARE(rows.size(), 3);
     for (int i = 0; i < 2; ++i) {
@@ -620,8 +620,8 @@ void TestIndexBuild::failureDuringTheWalkKeepsTheOldIndex()
             QString error;
             QVERIFY2(sharedPg().run("postgres",
                                     "SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
-                                    "WHERE state = 'idle in transaction' "
-                                    "AND pid <> pg_backend_pid()",
+                                    "WHERE backend_type = 'client backend' "
+                                    "AND xact_start IS NOT NULL AND pid <> pg_backend_pid()",
                                     &error),
                      qPrintable(error));
         }

@@ -27,23 +27,22 @@ QString errorText(const QSqlError& error)
 // A row the database refuses for its values: data exceptions and integrity
 // constraint violations. Anything else (the connection, the disk, the
 // statement) is no fault of the row.
-bool refusedRow(const QSqlError& error)
+bool refusedRow(const QString& sqlState)
 {
-    const QString state = error.nativeErrorCode();
-    return state.startsWith(QLatin1String("22")) || state.startsWith(QLatin1String("23"));
+    return sqlState.startsWith(QLatin1String("22")) || sqlState.startsWith(QLatin1String("23"));
 }
 
-VbError writeFailure(const QSqlError& error)
+VbError writeFailure(const QString& message)
 {
     return VbError::database(
         QStringLiteral("Der neue Telefonnummernindex konnte nicht geschrieben werden: %1")
-            .arg(errorText(error)));
+            .arg(message));
 }
 
 } // namespace
 
 TransactionIndexWriter::TransactionIndexWriter(const QString& table, bool postgres)
-    : IndexWriter(table), m_postgres(postgres), m_batchRows(postgres ? PostgresBatchRows : 1)
+    : IndexWriter(table), m_postgres(postgres)
 {
 }
 
@@ -53,20 +52,26 @@ TransactionIndexWriter::~TransactionIndexWriter()
         abandon();
 }
 
-void TransactionIndexWriter::execute(const QString& statement)
-{
-    m_connection.execute(statement);
-}
-
 void TransactionIndexWriter::begin(const QStringList& columns)
 {
     m_columns = tableColumns(m_table, columns);
+    m_row.resize(m_columns.positions.size());
     QSqlDatabase db = m_connection.database();
     QStringList names;
     for (const QString& name : std::as_const(m_columns.names))
         names << db.driver()->escapeIdentifier(name, QSqlDriver::FieldName);
-    m_insertHead = QStringLiteral("INSERT INTO %1 (%2) VALUES ")
-                       .arg(m_table, names.join(QStringLiteral(", ")));
+    const QString list = names.join(QStringLiteral(", "));
+    m_insertHead = QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(m_table, list);
+    m_copyStatement = QStringLiteral("COPY %1 (%2) FROM STDIN").arg(m_table, list);
+    if (m_postgres) {
+        m_copy = PostgresCopy::attach(db);
+        if (!m_copy || m_columns.names.isEmpty()) {
+            throw VbError::database(
+                QStringLiteral("Der Telefonnummernindex kann auf der Verbindung \"%1\" nicht "
+                               "geschrieben werden")
+                    .arg(m_connection.description()));
+        }
+    }
 
     m_connection.beginTrans();
     m_inTransaction = true;
@@ -88,93 +93,107 @@ void TransactionIndexWriter::begin(const QStringList& columns)
                 "ist."));
         }
     }
-    execute(QStringLiteral("DELETE * FROM ") + m_table);
+    m_connection.execute(QStringLiteral("DELETE * FROM ") + m_table);
 }
 
 void TransactionIndexWriter::add(const QVector<QVariant>& values)
 {
+    for (int i = 0; i < m_columns.positions.size(); ++i)
+        m_row[i] = forColumn(values.at(m_columns.positions.at(i)), m_columns.types.at(i));
+    if (!m_postgres) {
+        insertRow(m_row);
+        return;
+    }
+
+    const qsizetype start = m_batch.size();
+    PostgresCopy::appendLine(m_batch, m_row);
+    PostgresCopy::Failure failure;
+    if (!m_copy->isOpen()) {
+        // One failed statement gives the whole transaction up: each COPY
+        // runs under a savepoint that takes it back alone.
+        savepoint(QStringLiteral("SAVEPOINT ") + kBatchSavepoint);
+        if (!m_copy->begin(m_copyStatement, &failure))
+            throw writeFailure(failure.message);
+    }
+    if (!m_copy->put(QByteArray::fromRawData(m_batch.constData() + start, m_batch.size() - start),
+                     &failure))
+        throw writeFailure(failure.message);
+    if (++m_batchRows >= PostgresBatchRows)
+        finishBatch();
+}
+
+void TransactionIndexWriter::insertRow(const QVector<QVariant>& values)
+{
+    // Written as the driver writes a bound value of its own type: texts
+    // always quoted and escaped, whatever the column.
     const QSqlDriver* driver = m_connection.database().driver();
-    QString row;
-    row.reserve(16 * m_columns.positions.size());
-    row += QLatin1Char('(');
-    for (int i = 0; i < m_columns.positions.size(); ++i) {
-        if (i > 0)
-            row += QStringLiteral(", ");
-        // Written as the driver writes a bound value of its own type: texts
-        // always quoted and escaped, whatever the column.
-        const QVariant value =
-            forColumn(values.at(m_columns.positions.at(i)), m_columns.types.at(i));
+    QStringList literals;
+    for (const QVariant& value : values) {
         QSqlField field(QString(), value.metaType());
         field.setValue(value);
-        row += driver->formatValue(field);
+        literals << driver->formatValue(field);
     }
-    row += QLatin1Char(')');
-    m_pending << row;
-    if (m_pending.size() >= m_batchRows)
-        flush();
+    QSqlQuery insert(m_connection.database());
+    if (insert.exec(m_insertHead + QLatin1Char('(') + literals.join(QStringLiteral(", ")) +
+                    QLatin1Char(')')))
+        ++m_counts.written;
+    else
+        ++m_counts.dropped;
 }
 
-void TransactionIndexWriter::flush()
+void TransactionIndexWriter::savepoint(const QString& statement)
 {
-    if (m_pending.isEmpty())
-        return;
-    QSqlDatabase db = m_connection.database();
-    if (!m_postgres) {
-        for (const QString& row : std::as_const(m_pending)) {
-            QSqlQuery insert(db);
-            if (insert.exec(m_insertHead + row))
-                ++m_counts.written;
-            else
-                ++m_counts.dropped;
-        }
-        m_pending.clear();
-        return;
-    }
-
-    // One failed statement gives the whole transaction up: the batch runs
-    // under a savepoint that takes it back alone.
-    execute(QStringLiteral("SAVEPOINT ") + kBatchSavepoint);
-    QSqlQuery insert(db);
-    if (insert.exec(m_insertHead + m_pending.join(QStringLiteral(", ")))) {
-        execute(QStringLiteral("RELEASE SAVEPOINT ") + kBatchSavepoint);
-        m_counts.written += int(m_pending.size());
-        m_pending.clear();
-        return;
-    }
-    const QSqlError error = insert.lastError();
-    insert.finish();
-    execute(QStringLiteral("ROLLBACK TO SAVEPOINT ") + kBatchSavepoint);
-    execute(QStringLiteral("RELEASE SAVEPOINT ") + kBatchSavepoint);
-    if (!refusedRow(error))
-        throw writeFailure(error);
-    flushRowByRow();
+    PostgresCopy::Failure failure;
+    if (!m_copy->exec(statement, &failure))
+        throw writeFailure(failure.message);
 }
 
-void TransactionIndexWriter::flushRowByRow()
+void TransactionIndexWriter::finishBatch()
 {
-    QSqlDatabase db = m_connection.database();
-    for (const QString& row : std::as_const(m_pending)) {
-        execute(QStringLiteral("SAVEPOINT ") + kRowSavepoint);
-        QSqlQuery insert(db);
-        if (insert.exec(m_insertHead + row)) {
-            execute(QStringLiteral("RELEASE SAVEPOINT ") + kRowSavepoint);
+    if (!m_copy || !m_copy->isOpen())
+        return;
+    PostgresCopy::Failure failure;
+    if (m_copy->end(&failure)) {
+        savepoint(QStringLiteral("RELEASE SAVEPOINT ") + kBatchSavepoint);
+        m_counts.written += m_batchRows;
+    } else {
+        savepoint(QStringLiteral("ROLLBACK TO SAVEPOINT ") + kBatchSavepoint);
+        savepoint(QStringLiteral("RELEASE SAVEPOINT ") + kBatchSavepoint);
+        if (!refusedRow(failure.state))
+            throw writeFailure(failure.message);
+        copyRowByRow();
+    }
+    m_batch.clear();
+    m_batchRows = 0;
+}
+
+void TransactionIndexWriter::copyRowByRow()
+{
+    qsizetype start = 0;
+    while (start < m_batch.size()) {
+        const qsizetype end = m_batch.indexOf('\n', start) + 1;
+        const QByteArray line = m_batch.mid(start, end - start);
+        start = end;
+        PostgresCopy::Failure failure;
+        savepoint(QStringLiteral("SAVEPOINT ") + kRowSavepoint);
+        if (m_copy->begin(m_copyStatement, &failure) && m_copy->put(line, &failure) &&
+            m_copy->end(&failure)) {
+            savepoint(QStringLiteral("RELEASE SAVEPOINT ") + kRowSavepoint);
             ++m_counts.written;
             continue;
         }
-        const QSqlError error = insert.lastError();
-        insert.finish();
-        execute(QStringLiteral("ROLLBACK TO SAVEPOINT ") + kRowSavepoint);
-        execute(QStringLiteral("RELEASE SAVEPOINT ") + kRowSavepoint);
-        if (!refusedRow(error))
-            throw writeFailure(error);
+        m_copy->cancel();
+        savepoint(QStringLiteral("ROLLBACK TO SAVEPOINT ") + kRowSavepoint);
+        savepoint(QStringLiteral("RELEASE SAVEPOINT ") + kRowSavepoint);
+        if (!refusedRow(failure.state))
+            throw writeFailure(failure.message);
         ++m_counts.dropped;
     }
-    m_pending.clear();
 }
 
 void TransactionIndexWriter::commit()
 {
-    flush();
+    finishBatch();
     m_connection.commitTrans();
     m_inTransaction = false;
     m_done = true;
@@ -183,7 +202,10 @@ void TransactionIndexWriter::commit()
 void TransactionIndexWriter::abandon() noexcept
 {
     m_done = true;
-    m_pending.clear();
+    if (m_copy)
+        m_copy->cancel();
+    m_batch.clear();
+    m_batchRows = 0;
     if (m_inTransaction && m_connection.isOpen() && m_connection.database().isOpen())
         ignoringErrors([&] { m_connection.rollbackTrans(); });
     m_inTransaction = false;

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "indexwriter.h"
+#include "postgrescopy.h"
+
+#include <memory>
 
 namespace vorsa {
 
@@ -9,11 +12,12 @@ namespace vorsa {
 // it. Readers of other connections keep seeing the old rows until then; a
 // build that ends before (or a connection that is lost) rolls everything back.
 //
-// PostgreSQL: rows go in multi-row INSERTs of up to 1,000 rows, each under a
-// savepoint, so that a row the database refuses (SQLSTATE class 22 or 23) is
-// found by writing that batch row by row and dropped without its neighbours.
-// A transaction-level advisory lock keeps a second build out. Other engines
-// write one row per INSERT and drop every row that fails.
+// PostgreSQL: rows stream to the server with COPY (PostgresCopy), 1,000 rows
+// to a COPY, each COPY under a savepoint, so that a row the database refuses
+// (SQLSTATE class 22 or 23) is found by writing that batch row by row and
+// dropped without its neighbours. A transaction-level advisory lock keeps a
+// second build out. Other engines write one row per INSERT and drop every row
+// that fails.
 class TransactionIndexWriter : public IndexWriter {
 public:
     TransactionIndexWriter(const QString& table, bool postgres);
@@ -28,15 +32,19 @@ public:
     static constexpr int PostgresBatchRows = 1000;
 
 private:
-    void flush();
-    void flushRowByRow();
-    void execute(const QString& statement);
+    void finishBatch();
+    void copyRowByRow();
+    void savepoint(const QString& statement);
+    void insertRow(const QVector<QVariant>& values);
 
     bool m_postgres;
-    int m_batchRows;
     Columns m_columns;
-    QString m_insertHead;  // "INSERT INTO t (a, b) VALUES "
-    QStringList m_pending; // "(1, 'x')" per row
+    QString m_insertHead;    // "INSERT INTO t (a, b) VALUES "
+    QString m_copyStatement; // "COPY t (a, b) FROM STDIN"
+    std::unique_ptr<PostgresCopy> m_copy;
+    QVector<QVariant> m_row;
+    QByteArray m_batch; // the lines of the open COPY
+    int m_batchRows = 0;
     bool m_inTransaction = false;
     bool m_done = false;
 };
