@@ -270,6 +270,20 @@ void TestBuildIndexCommand::killedBuildLeavesTheOldIndex()
     QVERIFY2(!output.contains("fertig"), "the build ended before it could be killed");
 
     QCOMPARE(indexNumbers(serving.folder.udlVorsa()), before);
+    if (engine == QLatin1String("postgresql")) {
+        // The server ends the killed build's transaction once it sees the
+        // connection closed.
+        db::Connection con;
+        ProgramFolder::open(con, serving.folder.udlVorsa());
+        auto transactions = [&] {
+            db::Recordset rs;
+            rs.open("SELECT COUNT(*) FROM pg_stat_activity WHERE backend_type = 'client backend' "
+                    "AND xact_start IS NOT NULL AND pid <> pg_backend_pid()",
+                    con);
+            return rs.value(0).toInt();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(transactions(), 0, 10000);
+    }
     // The next build is not hindered by what the killed one left.
     startBuild(build, serving.folder.path());
     QVERIFY(build.waitForFinished(60000));
