@@ -7,7 +7,7 @@ packages=(
   # build
   cmake g++ make pkg-config ninja-build
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc libsqlite3-dev
+  libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc libsqlite3-dev libpq-dev
   # programs and tests
   sqlite3 postgresql xvfb xauth procps
   # telephony lines (SIP, CAPI), their test peers and the fuzzers

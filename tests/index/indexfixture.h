@@ -8,10 +8,13 @@
 #include "db/recordset.h"
 #include "db/schema.h"
 #include "index/indexbuildview.h"
+#include "index/telnrgenerieren.h"
 #include "pgcluster.h"
+#include "reporter.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -19,6 +22,7 @@
 #include <QTest>
 #include <QVariantMap>
 #include <functional>
+#include <memory>
 
 namespace vorsa::test {
 
@@ -161,6 +165,125 @@ inline QVariantMap kunde(int id, const QVariant& vorwahl, const QVariant& t1,
             {QStringLiteral("Telefon2"), t2},
             {QStringLiteral("Telefon3"), t3},
             {QStringLiteral("Mobil"), mobil}};
+}
+
+// One throwaway PostgreSQL server for all cases of a test program, started
+// at first use; releaseSharedPg() (in cleanupTestCase) stops it.
+inline std::unique_ptr<PgCluster>& sharedPgSlot()
+{
+    static std::unique_ptr<PgCluster> cluster;
+    return cluster;
+}
+inline PgCluster& sharedPg()
+{
+    if (!sharedPgSlot())
+        sharedPgSlot() = std::make_unique<PgCluster>();
+    return *sharedPgSlot();
+}
+inline void releaseSharedPg()
+{
+    sharedPgSlot().reset();
+}
+
+// Puts the folder's index on an engine ("sqlite" or "postgresql", a fresh
+// database of the shared server) and creates TTelefonNr and TFvFahrten there.
+// Empty when done, else why it cannot be (the test then skips).
+inline QString prepareIndex(ProgramFolder& folder, const QString& engine)
+{
+    if (engine == QLatin1String("postgresql")) {
+        PgCluster& pg = sharedPg();
+        if (!pg.available())
+            return pg.reason();
+        static int databases = 0;
+        const QString name = QStringLiteral("vorsa%1").arg(++databases);
+        QString error;
+        if (!pg.createDatabase(name, &error))
+            return error;
+        pg.writeUdl(folder.udlVorsa(), name);
+    }
+    folder.createIndex();
+    return {};
+}
+
+// Rebuilds the folder's index from its customer-management database, without
+// a word on stderr; true when it ran to its end without a message.
+inline bool buildIndexQuietly(const QString& programDir)
+{
+    RecordingIndexWindow window;
+    RecordingReporter reporter;
+    TelNrGenerieren logic(programDir, reporter, window);
+    logic.setApplication(QStringLiteral("KUNDEN"));
+    return logic.load() && logic.command1Click() && reporter.entries.isEmpty();
+}
+
+// Numbers of the index that start with 0 and stand in exactly one row, with
+// that row's customer (KundenNrID): `count` of them spread over the index.
+inline QList<QPair<QString, QString>> callableNumbers(const QString& udlVorsa, int count)
+{
+    QMap<QString, int> rows;
+    QMap<QString, QString> customer;
+    QStringList order;
+    for (const QVariantMap& row : indexRows(udlVorsa)) {
+        const QString number = row.value(QStringLiteral("telefonnr")).toString();
+        if (++rows[number] == 1)
+            order << number;
+        customer[number] = row.value(QStringLiteral("kundennrid")).toString();
+    }
+    QStringList unique;
+    for (const QString& number : std::as_const(order))
+        if (rows.value(number) == 1 && number.startsWith(QLatin1Char('0')) && number.size() >= 6)
+            unique << number;
+    QList<QPair<QString, QString>> chosen;
+    const qsizetype step = qMax<qsizetype>(1, unique.size() / qMax(1, count));
+    for (qsizetype i = 0; i < unique.size() && chosen.size() < count; i += step)
+        chosen.append({unique.at(i), customer.value(unique.at(i))});
+    return chosen;
+}
+
+// The settings of a server that identifies callers in the index: the number
+// looked up with up to three trailing digits cut, the customer's name and
+// number (KundenNrID as "Kunde") sent to the clients; `settings` are more
+// lines of the [Settings] section.
+inline QStringList callerServerSettings(const QStringList& settings = {})
+{
+    return QStringList{QStringLiteral("[Settings]")} + settings +
+           QStringList{
+               QStringLiteral("Application=KUNDEN"),
+               QStringLiteral("EigeneVorwahl=0521"),
+               QStringLiteral("LetzteStellenAbschneiden=3"),
+               QStringLiteral("[Table]"),
+               QStringLiteral("SQL1.1=SELECT Name2 AS Name, KundenNrID AS Kunde FROM TTelefonNr"),
+               QStringLiteral("SQL1.2=WHERE TelefonNr LIKE '/*CallingNr*/'"),
+               QStringLiteral("Name=TTelefonNr"),
+               QStringLiteral("[Feld1]"),
+               QStringLiteral("FieldName=Datum"),
+               QStringLiteral("[Feld2]"),
+               QStringLiteral("FieldName=Anrufer"),
+               QStringLiteral("[Feld3]"),
+               QStringLiteral("FieldName=Name"),
+               QStringLiteral("[Feld4]"),
+               QStringLiteral("FieldName=Kunde"),
+               QStringLiteral("[Feld5]"),
+               QStringLiteral("FieldName=Versuche")};
+}
+
+inline void writeLines(const QString& path, const QStringList& lines, bool append = false)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | (append ? QIODevice::Append : QIODevice::Truncate)));
+    file.write((lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLatin1());
+}
+
+// The fields of a notification line ("Icon=1;Datum=...;Anrufer=...").
+inline QMap<QString, QString> notificationFields(const QString& line)
+{
+    QMap<QString, QString> fields;
+    for (const QString& part : line.split(QLatin1Char(';'))) {
+        const qsizetype eq = part.indexOf(QLatin1Char('='));
+        if (eq > 0)
+            fields.insert(part.left(eq), part.mid(eq + 1));
+    }
+    return fields;
 }
 
 } // namespace vorsa::test

@@ -2,11 +2,17 @@
 
 #include "indexfixture.h"
 
+#include "../server/serverfixture.h"
+
 #include "addresses.h"
 #include "index/buildindexcommand.h"
 #include "ini.h"
 #include "reporter.h"
 
+#include <QHostAddress>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTcpSocket>
 #include <QTest>
 #include <atomic>
 #include <thread>
@@ -20,6 +26,11 @@ private slots:
     void exitStatusTellsHowTheBuildEnded_data();
     void exitStatusTellsHowTheBuildEnded();
     void buildRunsWhileTheServerServesCalls();
+    void secondServerIdentifiesCallersDuringTheBuild_data();
+    void secondServerIdentifiesCallersDuringTheBuild();
+    void killedBuildLeavesTheOldIndex_data();
+    void killedBuildLeavesTheOldIndex();
+    void cleanupTestCase() { releaseSharedPg(); }
 };
 
 void TestBuildIndexCommand::exitStatusTellsHowTheBuildEnded_data()
@@ -113,6 +124,171 @@ void TestBuildIndexCommand::buildRunsWhileTheServerServesCalls()
     db::Recordset rides;
     rides.open("SELECT * FROM TFvFahrten", con);
     QCOMPARE(rides.recordCount(), calls.load());
+}
+
+namespace {
+
+QString serverBinary()
+{
+    return qEnvironmentVariable("VORSA_BUILD_DIR") + QStringLiteral("/server/VorsaSrv");
+}
+
+// "VorsaSrv --build-index" in a process of its own; its output is kept for
+// the test to read.
+void startBuild(QProcess& build, const QString& dir)
+{
+    build.start(serverBinary(), {QStringLiteral("--dir"), dir, QStringLiteral("--build-index")});
+}
+
+// A program folder with customers, the index built from them, and the
+// settings of a server that identifies callers on the simulated line.
+struct ServingFolder {
+    explicit ServingFolder(const QString& engine) { skip = prepareIndex(folder, engine); }
+    bool fill(int customers, unsigned seed)
+    {
+        port = freePort();
+        writeLines(folder.file("VorsaSrv.INI"),
+                   callerServerSettings({"Line=SIM", "LocalPort=" + QString::number(port)}));
+        numbers = sampledata::generateKundenDatabase(folder.file("adressen.db"), customers, seed);
+        return buildIndexQuietly(folder.path());
+    }
+    ProgramFolder folder;
+    QString skip;
+    quint16 port = 0;
+    QStringList numbers;
+};
+
+} // namespace
+
+void TestBuildIndexCommand::secondServerIdentifiesCallersDuringTheBuild_data()
+{
+    QTest::addColumn<QString>("engine");
+    QTest::newRow("SQLite") << "sqlite";
+    QTest::newRow("PostgreSQL") << "postgresql";
+}
+
+void TestBuildIndexCommand::secondServerIdentifiesCallersDuringTheBuild()
+{
+    // A server serves calls while cron rebuilds its index from the same
+    // customers in another process: every caller is identified as the
+    // customer the index named before, during the build and after it.
+    QFETCH(QString, engine);
+    ServingFolder serving(engine);
+    if (!serving.skip.isEmpty())
+        QSKIP(qPrintable(serving.skip));
+    QVERIFY(serving.fill(20000, 21));
+    // Every caller once: a repeat within the repeat window gets no line.
+    const QList<QPair<QString, QString>> callers =
+        callableNumbers(serving.folder.udlVorsa(), 20000);
+    QVERIFY(callers.size() > 5000);
+
+    QProcess server;
+    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    server.start(serverBinary(), {"--headless", "--dir", serving.folder.path()});
+    QVERIFY(server.waitForStarted());
+    const QString sim = serving.folder.file("VorsaSrv.sim");
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(sim), 10000);
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, serving.port);
+    QVERIFY(client.waitForConnected(5000));
+    client.write("HN:test");
+    QLocalSocket line;
+    line.connectToServer(sim);
+    QVERIFY(line.waitForConnected(5000));
+
+    QProcess build;
+    startBuild(build, serving.folder.path());
+    QVERIFY(build.waitForStarted());
+    int duringBuild = 0;
+    int afterBuild = 0;
+    QStringList wrong;
+    QByteArray received;
+    for (const auto& [number, customer] : callers) {
+        const bool building = build.state() != QProcess::NotRunning;
+        line.write("0521999;" + number.toLatin1() + '\n');
+        QVERIFY(line.waitForBytesWritten(5000));
+        while (!received.contains('\r')) {
+            QVERIFY2(client.waitForReadyRead(5000), "no line for a call");
+            received += client.readAll();
+        }
+        const qsizetype end = received.indexOf('\r');
+        const QMap<QString, QString> f =
+            notificationFields(QString::fromLatin1(received.left(end)));
+        received.remove(0, end + 1);
+        if (f.value("Anrufer") != number || f.value("Kunde") != customer || f.value("Icon") != "1")
+            wrong << number + " -> " + f.value("Kunde") + " (Icon " + f.value("Icon") + ")";
+        ++(building ? duringBuild : afterBuild);
+        build.waitForFinished(0);
+        if (!building && afterBuild >= 20)
+            break;
+    }
+    if (build.state() != QProcess::NotRunning)
+        QVERIFY(build.waitForFinished(60000));
+    QCOMPARE(build.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(build.exitCode(), 0);
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong.mid(0, 10).join("; ")));
+    QVERIFY2(duringBuild >= 5, qPrintable(QString::number(duringBuild)));
+    QVERIFY(afterBuild >= 1);
+    QCOMPARE(indexNumbers(serving.folder.udlVorsa()), serving.numbers);
+
+    server.terminate();
+    QVERIFY(server.waitForFinished(10000));
+}
+
+void TestBuildIndexCommand::killedBuildLeavesTheOldIndex_data()
+{
+    QTest::addColumn<QString>("engine");
+    QTest::newRow("SQLite") << "sqlite";
+    QTest::newRow("PostgreSQL") << "postgresql";
+}
+
+void TestBuildIndexCommand::killedBuildLeavesTheOldIndex()
+{
+    QFETCH(QString, engine);
+    ServingFolder serving(engine);
+    if (!serving.skip.isEmpty())
+        QSKIP(qPrintable(serving.skip));
+    QVERIFY(serving.fill(20000, 31));
+    const QStringList before = indexNumbers(serving.folder.udlVorsa());
+    QCOMPARE(before, serving.numbers);
+    // The next build would write other numbers.
+    const QStringList next =
+        sampledata::generateKundenDatabase(serving.folder.file("adressen.db"), 20000, 32);
+
+    QProcess build;
+    startBuild(build, serving.folder.path());
+    QVERIFY(build.waitForStarted());
+    build.setReadChannel(QProcess::StandardError);
+    QByteArray output;
+    while (!output.contains(" von ")) {
+        QVERIFY2(build.waitForReadyRead(30000), output.constData());
+        output += build.readAll();
+    }
+    build.kill();
+    QVERIFY(build.waitForFinished(10000));
+    QCOMPARE(build.exitStatus(), QProcess::CrashExit);
+    QVERIFY2(!output.contains("fertig"), "the build ended before it could be killed");
+
+    QCOMPARE(indexNumbers(serving.folder.udlVorsa()), before);
+    if (engine == QLatin1String("postgresql")) {
+        // The server ends the killed build's transaction once it sees the
+        // connection closed.
+        db::Connection con;
+        ProgramFolder::open(con, serving.folder.udlVorsa());
+        auto transactions = [&] {
+            db::Recordset rs;
+            rs.open("SELECT COUNT(*) FROM pg_stat_activity WHERE backend_type = 'client backend' "
+                    "AND xact_start IS NOT NULL AND pid <> pg_backend_pid()",
+                    con);
+            return rs.value(0).toInt();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(transactions(), 0, 10000);
+    }
+    // The next build is not hindered by what the killed one left.
+    startBuild(build, serving.folder.path());
+    QVERIFY(build.waitForFinished(60000));
+    QCOMPARE(build.exitCode(), 0);
+    QCOMPARE(indexNumbers(serving.folder.udlVorsa()), next);
 }
 
 QTEST_GUILESS_MAIN(TestBuildIndexCommand)

@@ -2,6 +2,7 @@
 
 #include "indexfixture.h"
 
+#include "../server/serverfixture.h"
 #include "addresses.h"
 #include "gui/frmtelnrgenerieren.h"
 #include "index/telnrgenerieren.h"
@@ -59,6 +60,9 @@ private slots:
     void freshWindowShowsTheIndex();
     void buildInTheWindowAndReopen();
     void windowStaysOpenWhileBuilding();
+    void callsDuringTheBuildIdentifyTheirCustomers_data();
+    void callsDuringTheBuildIdentifyTheirCustomers();
+    void cleanupTestCase() { releaseSharedPg(); }
 };
 
 void TestTelNrGenerieren::applicationChoosesTheBuildInAnyCase_data()
@@ -249,6 +253,80 @@ void TestTelNrGenerieren::windowStaysOpenWhileBuilding()
     QCOMPARE(progressSeen, 100);
     QVERIFY(visibleAfterClose);
     QCOMPARE(indexNumbers(setup.folder.udlVorsa()).size(), setup.kundenNumbers.size());
+}
+
+void TestTelNrGenerieren::callsDuringTheBuildIdentifyTheirCustomers_data()
+{
+    QTest::addColumn<QString>("engine");
+    QTest::newRow("SQLite") << "sqlite";
+    QTest::newRow("PostgreSQL") << "postgresql";
+}
+
+void TestTelNrGenerieren::callsDuringTheBuildIdentifyTheirCustomers()
+{
+    // The server takes calls while its own index window rebuilds the index
+    // from the same customers: at every progress point three callers ring,
+    // and each must be identified as the customer the index named before.
+    QFETCH(QString, engine);
+    ProgramFolder folder;
+    const QString why = prepareIndex(folder, engine);
+    if (!why.isEmpty())
+        QSKIP(qPrintable(why));
+    sampledata::generateKundenDatabase(folder.file("adressen.db"), 1500, 11);
+    writeLines(folder.file("VorsaSrv.INI"),
+               callerServerSettings({"LocalPort=" + QString::number(freePort())}));
+    QVERIFY(buildIndexQuietly(folder.path()));
+    const QList<QPair<QString, QString>> callers = callableNumbers(folder.udlVorsa(), 60);
+    QCOMPARE(callers.size(), 60);
+
+    RecordingReporter reporter;
+    RecordingDesktop desktop;
+    FileIconList icons;
+    ScriptedLine* line = nullptr;
+    ServerCore::Environment env;
+    env.programDir = folder.path();
+    env.reporter = &reporter;
+    env.desktop = &desktop;
+    env.icons = &icons;
+    env.lineFactory = [&](const QString&, const LineContext&) {
+        auto l = std::make_unique<ScriptedLine>();
+        line = l.get();
+        return std::unique_ptr<IPhoneLine>(std::move(l));
+    };
+    ServerCore core(env);
+    core.Form_Load();
+    QVERIFY(line);
+
+    qsizetype next = 0;
+    RecordingIndexWindow window;
+    window.onEvents = [&] {
+        for (int i = 0; i < 3 && next < callers.size(); ++i)
+            line->ring(QStringLiteral("0521999"), callers.at(next++).first);
+    };
+    TelNrGenerieren logic(folder.path(), reporter, window);
+    logic.setApplication("KUNDEN");
+    QVERIFY(logic.load());
+    QVERIFY(logic.command1Click());
+    QCOMPARE(next, qsizetype(45)); // 15 progress points
+    while (next < callers.size())
+        line->ring(QStringLiteral("0521999"), callers.at(next++).first);
+
+    QVERIFY2(reporter.entries.isEmpty(), qPrintable(reporter.procedures().join(',')));
+    QFile log(folder.file("VorsaSvr.log"));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QStringList answers;
+    for (const QString& entry : QString::fromLatin1(log.readAll()).split("\r\n")) {
+        if (!entry.startsWith("*D*"))
+            continue;
+        const QMap<QString, QString> f = notificationFields(entry.mid(3));
+        answers << f.value("Anrufer") + " " + f.value("Icon") + " " + f.value("Kunde") + " " +
+                       f.value("Versuche");
+    }
+    QStringList expected;
+    for (const auto& [number, customer] : callers)
+        expected << number + " 1 " + customer + " 0";
+    QCOMPARE(answers, expected);
+    core.Form_Unload();
 }
 
 QTEST_MAIN(TestTelNrGenerieren)

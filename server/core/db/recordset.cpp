@@ -116,9 +116,9 @@ bool isIntegerType(QMetaType type)
     }
 }
 
-// Yes/no values are integers 0/1 on SQLite and booleans on PostgreSQL;
-// callers pass either.
-QVariant coerced(const QVariant& value, QMetaType columnType)
+} // namespace
+
+QVariant valueForColumn(const QVariant& value, QMetaType columnType)
 {
     if (!value.isValid() || value.isNull()) {
         return QVariant(columnType.isValid() ? columnType : QMetaType::fromType<QString>());
@@ -141,8 +141,6 @@ QVariant coerced(const QVariant& value, QMetaType columnType)
     }
     return value;
 }
-
-} // namespace
 
 struct Recordset::Impl : detail::ConnectionUser {
     explicit Impl(Recordset* o) : owner(o) {}
@@ -667,7 +665,7 @@ void Recordset::setValue(const QString& name, const QVariant& value)
     if (column < 0) {
         throw VbError::itemNotFound(name);
     }
-    QVariant stored = coerced(value, d->tableTypes.at(column));
+    QVariant stored = valueForColumn(value, d->tableTypes.at(column));
     const qsizetype already = d->pendingColumns.indexOf(column);
     if (already >= 0) {
         d->pendingValues[already] = std::move(stored);

@@ -76,4 +76,9 @@ private:
     int m_pos = 0;
 };
 
+// A value as a table column of the given type takes it: yes/no values are
+// integers 0/1 on SQLite and booleans on PostgreSQL, callers pass either; a
+// null value becomes a null of the column's type.
+QVariant valueForColumn(const QVariant& value, QMetaType columnType);
+
 } // namespace vorsa::db

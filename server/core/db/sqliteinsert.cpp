@@ -121,6 +121,7 @@ bool SqliteInsert::exec(const QVector<QVariant>& values, QString* error)
     sqlite3_clear_bindings(m_statement);
     for (int i = 0; i < values.size(); ++i) {
         if (!bind(i + 1, values.at(i))) {
+            m_errorCode = sqlite3_errcode(m_handle) & 0xff;
             if (error)
                 *error = message(m_handle);
             return false;
@@ -128,8 +129,11 @@ bool SqliteInsert::exec(const QVector<QVariant>& values, QString* error)
     }
     const int rc = sqlite3_step(m_statement);
     const bool ok = rc == SQLITE_DONE || rc == SQLITE_ROW;
-    if (!ok && error)
-        *error = message(m_handle);
+    if (!ok) {
+        m_errorCode = rc & 0xff;
+        if (error)
+            *error = message(m_handle);
+    }
     // Reset at once: a finished statement must not hold its read lock until
     // the next row.
     sqlite3_reset(m_statement);

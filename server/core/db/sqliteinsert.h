@@ -29,6 +29,8 @@ public:
     // statement once. False with the database's message on failure.
     bool exec(const QVector<QVariant>& values, QString* error);
     qint64 lastInsertId() const;
+    // SQLite's primary result code of the last failed exec() (SQLITE_CONSTRAINT ...).
+    int errorCode() const { return m_errorCode; }
 
 private:
     SqliteInsert(sqlite3* handle, sqlite3_stmt* statement)
@@ -39,6 +41,7 @@ private:
 
     sqlite3* m_handle;
     sqlite3_stmt* m_statement;
+    int m_errorCode = 0;
 };
 
 } // namespace vorsa::db

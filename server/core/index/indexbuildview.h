@@ -26,6 +26,10 @@ public:
 
     // Lets the program handle its pending events (repaint, incoming calls).
     virtual void processEvents() = 0;
+
+    // Whether there is a grid at all: without one the index is not read
+    // into memory for it.
+    virtual bool showsGrid() const { return true; }
 };
 
 // The index window as its logic sees it: the build view plus the start button.

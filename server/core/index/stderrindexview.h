@@ -7,8 +7,9 @@
 namespace vorsa {
 
 // The index window without a window: progress goes to stderr as one line per
-// progress point, the grid does not exist, pending events of the program
-// (when it has an event loop) are handled at each progress point.
+// progress point, the grid does not exist (so the index is never read into
+// memory), pending events of the program (when it has an event loop) are
+// handled at each progress point.
 class StderrIndexView : public IIndexWindow {
 public:
     void setProgressMinimum(int value) override { m_minimum = value; }
@@ -19,6 +20,7 @@ public:
     void unbindGrid() override {}
     void bindGrid() override {}
     void processEvents() override;
+    bool showsGrid() const override { return false; }
     void setStartButton(const QString&, bool) override {}
 
     // "Telefonnummern generieren: 200 von 250 Datensätzen"

@@ -22,9 +22,12 @@ bool TelNrGenerieren::load()
         m_connection->open(QStringLiteral("File Name=") + m_programDir +
                                QStringLiteral("/udlVorsa.UDL"),
                            QString(), QString());
-        m_recordset->open(QStringLiteral("Select * From TTelefonNr"), *m_connection,
-                          db::CursorType::Static, db::LockType::Optimistic);
-        m_window.bindGrid();
+        // The rows are read for the grid only.
+        if (m_window.showsGrid()) {
+            m_recordset->open(IndexBuild::indexQuery(), *m_connection, db::CursorType::Static,
+                              db::LockType::Optimistic);
+            m_window.bindGrid();
+        }
     });
     // Without the index there is nothing to build into.
     m_window.setStartButton(startCaption(), m_loaded);
@@ -41,7 +44,9 @@ bool TelNrGenerieren::command1Click()
     bool ok = true;
     if (m_application == QLatin1String("KUNDEN") || m_application == QLatin1String("DROVO")) {
         if (m_loaded) {
-            IndexBuild build(m_programDir, *m_connection, *m_recordset, m_window, m_reporter);
+            IndexBuild build(m_programDir, *m_connection,
+                             m_window.showsGrid() ? m_recordset.get() : nullptr, m_window,
+                             m_reporter);
             ok = m_application == QLatin1String("KUNDEN") ? build.KUNDEN_Verarbeitung()
                                                           : build.DROVO_Verarbeitung();
             m_statistics = build.statistics();

@@ -12,9 +12,9 @@
 namespace vorsa {
 
 // The logic of the number index window: it owns the connection to the server's
-// database ("udlVorsa.UDL") and the result set over the whole index while the
-// window is loaded, and runs the build of the configured source when the start
-// button is pressed. Ready -> building -> done ("Fertig", button disabled);
+// database ("udlVorsa.UDL") and, for its grid, the result set over the whole
+// index while the window is loaded, and runs the build of the configured
+// source when the start button is pressed. Ready -> building -> done ("Fertig", button disabled);
 // another build needs a fresh window.
 class TelNrGenerieren {
 public:

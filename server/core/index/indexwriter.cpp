@@ -1,0 +1,65 @@
+#include "indexwriter.h"
+
+#include "db/recordset.h"
+#include "db/udl.h"
+#include "sqliteindexwriter.h"
+#include "transactionindexwriter.h"
+#include "vberror.h"
+
+#include <QSqlField>
+#include <QSqlRecord>
+
+namespace vorsa {
+
+std::unique_ptr<IndexWriter> IndexWriter::open(const QString& connectionString,
+                                               const QString& table)
+{
+    // The engine the data-link names decides how the new index is built.
+    const QString driver = db::dataLinkFromConnectionString(connectionString).driver;
+    std::unique_ptr<IndexWriter> writer;
+    if (driver == QLatin1String("QSQLITE"))
+        writer.reset(new SqliteIndexWriter(table));
+    else
+        writer.reset(new TransactionIndexWriter(table, driver == QLatin1String("QPSQL")));
+    writer->m_connection.setCursorLocation(db::adUseClient);
+    writer->m_connection.open(connectionString, QString(), QString());
+    return writer;
+}
+
+IndexWriter::Columns IndexWriter::tableColumns(const QString& table, const QStringList& wanted)
+{
+    QSqlDatabase db = m_connection.database();
+    // PostgreSQL's catalogue knows unquoted names in lower case.
+    const QString catalogued = db.driverName() == QLatin1String("QPSQL") ? table.toLower() : table;
+    const QSqlRecord record = db.record(catalogued);
+    if (record.isEmpty()) {
+        throw VbError::database(
+            QStringLiteral("Die Tabelle \"%1\" wurde in der Datenbank \"%2\" nicht gefunden")
+                .arg(table, m_connection.description()));
+    }
+    Columns columns;
+    for (int i = 0; i < wanted.size(); ++i) {
+        int found = -1;
+        for (int c = 0; c < record.count() && found < 0; ++c) {
+            if (record.fieldName(c) == wanted.at(i))
+                found = c;
+        }
+        for (int c = 0; c < record.count() && found < 0; ++c) {
+            if (record.fieldName(c).compare(wanted.at(i), Qt::CaseInsensitive) == 0)
+                found = c;
+        }
+        if (found < 0)
+            continue; // left out of every row
+        columns.positions << i;
+        columns.names << record.fieldName(found);
+        columns.types << record.field(found).metaType();
+    }
+    return columns;
+}
+
+QVariant IndexWriter::forColumn(const QVariant& value, QMetaType columnType)
+{
+    return db::valueForColumn(value, columnType);
+}
+
+} // namespace vorsa
