@@ -92,7 +92,9 @@ function(vorsa_install_configured template name)
     set(destination "\${CMAKE_INSTALL_PREFIX}/${ARG_DESTINATION}")
   endif()
   set(out "${CMAKE_CURRENT_BINARY_DIR}/install-time/${name}")
-  install(CODE "${code}configure_file(\"${template}\" \"${out}\" @ONLY)
-file(INSTALL DESTINATION \"${destination}\" TYPE FILE FILES \"${out}\")"
+  install(CODE "block()
+${code}configure_file(\"${template}\" \"${out}\" @ONLY)
+file(INSTALL DESTINATION \"${destination}\" TYPE FILE FILES \"${out}\")
+endblock()"
     COMPONENT ${ARG_COMPONENT})
 endfunction()

@@ -67,6 +67,7 @@ contains() {
     fail "$1 enthält $path nicht"
 }
 for f in /usr/bin/VorsaSrv /usr/bin/vorsa-call /lib/systemd/system/$unit \
+         /lib/systemd/system/$unit.d/vorsa-paket.conf \
          /usr/share/applications/vorsasrv.desktop /usr/share/icons/hicolor/48x48/apps/vorsasrv.png \
          /usr/share/icons/hicolor/scalable/apps/vorsasrv.svg \
          /usr/share/vorsa-server/sql/sqlite/TTelefonNr.sql /usr/share/vorsa-server/sql/postgresql/TKunden.sql \
