@@ -16,6 +16,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 
 namespace {
 const QString Dienst = QStringLiteral("OrvoReport2.clsReport");
@@ -96,6 +97,7 @@ private slots:
     void reportsOfACreatorThatLeavesAreReleased();
     void theInstalledInterfaceIsTheOneServed();
     void pythonExampleMakesItsReport();
+    void cleanupTestCase();
 
 private:
     QTemporaryDir m_dir;
@@ -290,6 +292,20 @@ void ReportDBusTest::pythonExampleMakesItsReport()
     QCOMPARE(beispiel.exitCode(), 0);
     // Its report left the bus with the script; the preview stays open.
     QTRY_COMPARE(berichte(), vorher);
+}
+
+void ReportDBusTest::cleanupTestCase()
+{
+    if (!vorsa::test::privaterBus())
+        return;
+    // The previews left open keep their placement in the test's folder when
+    // the program ends: it ends now, while that folder is still there.
+    QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+    const QDBusReply<uint> pid = bus->servicePid(Dienst);
+    QVERIFY(pid.isValid());
+    QCOMPARE(::kill(pid_t(pid.value()), SIGTERM), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!bus->isServiceRegistered(Dienst), 15000);
+    QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("config/OrvoReport2.conf"))));
 }
 
 int main(int argc, char** argv)
