@@ -59,7 +59,6 @@ frmDrucken::frmDrucken(mdiReport* parent, qint32 maxSeiten, const DruckEinstellu
     for (int i = 0; i < 3; ++i) {
         m_text1[i] = new QLineEdit(this);
         m_text1[i]->setObjectName(QStringLiteral("Text1_%1").arg(i));
-        m_text1[i]->setMaxLength(vorkomma(i));
         m_text1[i]->installEventFilter(this);
         labels[i] = new QLabel(QString::fromUtf8(beschriftung[i]), this);
         labels[i]->setObjectName(QStringLiteral("Label%1").arg(i + 3));

@@ -4,6 +4,7 @@
 #include "frmdrucken.h"
 #include "papiercodes.h"
 #include "reportfixture.h"
+#include "vberror.h"
 
 #include <QAction>
 #include <QApplication>
@@ -52,9 +53,11 @@ private slots:
     void paperCodesOfTheCallers();
     void printOrderOfCopies_data();
     void printOrderOfCopies();
+    void absurdCopiesAreRefusedNotAllocated();
     void orientationAndBinCodes();
     void dialogStartsFromTheReportsSettings();
     void pageFieldsTakeFiveDigitsAndCopiesTwo();
+    void startValuesAreShownWhole();
     void typingAPageChoosesTheRangeAndEnteringSelectsAll();
     void leavingAFieldCorrectsItsValue();
     void reversedRangeSaysSoAndKeepsTheDialog();
@@ -118,6 +121,20 @@ void DruckDialogTest::printOrderOfCopies()
     QFETCH(bool, sortiert);
     QFETCH(QList<qint64>, seiten);
     QCOMPARE(druckReihenfolge(von, bis, kopien, sortiert), seiten);
+}
+
+void DruckDialogTest::absurdCopiesAreRefusedNotAllocated()
+{
+    // A caller's copies are taken whole; billions of sheets are an error, not
+    // a list that takes the machine's memory.
+    QCOMPARE(druckReihenfolge(1, 10, 1'000'000, true).size(), 10'000'000);
+    try {
+        druckReihenfolge(1, 500, 2'000'000'000, true);
+        QFAIL("taken");
+    } catch (const vorsa::VbError& e) {
+        QCOMPARE(e.number(), 6);
+    }
+    QVERIFY_THROWS_EXCEPTION(vorsa::VbError, druckReihenfolge(0, 99999, 101, false));
 }
 
 void DruckDialogTest::orientationAndBinCodes()
@@ -198,6 +215,20 @@ void DruckDialogTest::pageFieldsTakeFiveDigitsAndCopiesTwo()
     QTest::keyClick(d->text1(2), Qt::Key_Backspace);
     QCOMPARE(d->text1(2)->text(), QStringLiteral("1"));
     QCOMPARE(r.desktop.beeps, 4);
+}
+
+void DruckDialogTest::startValuesAreShownWhole()
+{
+    // Only typing is held to five and two places: a caller's 150 copies are
+    // 150, not the 15 that fit.
+    Report r;
+    fuellen(r, 2);
+    r->setCopies(150);
+    frmDrucken* d = r.fenster->DruckDialogOeffnen();
+    QCOMPARE(d->text1(2)->text(), QStringLiteral("150"));
+    tippen(d->text1(2), QStringLiteral("345"));
+    QCOMPARE(d->text1(2)->text(), QStringLiteral("34"));
+    d->reject();
 }
 
 void DruckDialogTest::typingAPageChoosesTheRangeAndEnteringSelectsAll()
