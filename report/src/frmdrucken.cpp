@@ -134,6 +134,12 @@ bool frmDrucken::eventFilter(QObject* objekt, QEvent* ereignis)
     switch (ereignis->type()) {
     case QEvent::KeyPress: {
         const auto* taste = static_cast<QKeyEvent*>(ereignis);
+        // Enter prints ("OK" is the default button) from within the field:
+        // the field is left first, as a click on "OK" leaves it.
+        if (taste->key() == Qt::Key_Return || taste->key() == Qt::Key_Enter) {
+            feldVerlassen(index);
+            return false;
+        }
         const QString text = taste->text();
         if (text.size() != 1 ||
             (taste->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))

@@ -60,6 +60,7 @@ private slots:
     void startValuesAreShownWhole();
     void typingAPageChoosesTheRangeAndEnteringSelectsAll();
     void leavingAFieldCorrectsItsValue();
+    void enterInAFieldCorrectsItBeforePrinting();
     void reversedRangeSaysSoAndKeepsTheDialog();
     void dialogKeepsStateAndPositionOnly();
     void placementThatCannotBeReadIsReportedAndTheFieldsAreFilled();
@@ -273,6 +274,25 @@ void DruckDialogTest::leavingAFieldCorrectsItsValue()
     tippen(d->text1(2), QStringLiteral("-3"));
     verlassen(d);
     QCOMPARE(d->text1(2)->text(), QStringLiteral("1"));
+}
+
+void DruckDialogTest::enterInAFieldCorrectsItBeforePrinting()
+{
+    // Enter prints from within the field, which is then left as a click on
+    // "OK" leaves it: 7 of 5 pages is 5, no copies is one.
+    Report r;
+    fuellen(r, 5);
+    frmDrucken* d = r.fenster->DruckDialogOeffnen();
+    tippen(d->text1(1), QStringLiteral("7"));
+    QTest::keyClick(d->text1(1), Qt::Key_Return);
+    QCOMPARE(d->text1(1)->text(), QStringLiteral("5"));
+    QCOMPARE(r.reporter.entries.size(), 1); // printed: no printer here
+    QCOMPARE(r.reporter.entries.at(0).title, QStringLiteral("Fehler: 482"));
+    d->text1(2)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(d->text1(2), Qt::Key_Delete);
+    QTest::keyClick(d->text1(2), Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(d->text1(2)->text(), QStringLiteral("1"));
+    QCOMPARE(r.reporter.entries.size(), 2);
 }
 
 void DruckDialogTest::reversedRangeSaysSoAndKeepsTheDialog()
