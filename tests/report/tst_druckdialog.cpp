@@ -349,7 +349,9 @@ void DruckDialogTest::placementThatCannotBeReadIsReportedAndTheFieldsAreFilled()
         s.setValue("Settings/mdiReportTop", "oben");
     }
     Report r;
-    QCOMPARE(r.reporter.procedures(), QStringList{"MDIForm_Load"});
+    // Said once the maker of the report has it back.
+    QVERIFY(r.reporter.entries.isEmpty());
+    QTRY_COMPARE(r.reporter.procedures(), QStringList{"MDIForm_Load"});
     QCOMPARE(r.reporter.entries.at(0).title, QStringLiteral("Fehler: 13"));
     QCOMPARE(r->Font(), QStringLiteral("Arial"));
     fuellen(r, 4);

@@ -10,9 +10,11 @@
 #include <QDBusObjectPath>
 #include <QDBusReply>
 #include <QDBusVariant>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -97,6 +99,7 @@ private slots:
     void reportsOfACreatorThatLeavesAreReleased();
     void theInstalledInterfaceIsTheOneServed();
     void pythonExampleMakesItsReport();
+    void placementThatCannotBeReadDoesNotHoldUpTheCaller();
     void cleanupTestCase();
 
 private:
@@ -292,6 +295,29 @@ void ReportDBusTest::pythonExampleMakesItsReport()
     QCOMPARE(beispiel.exitCode(), 0);
     // Its report left the bus with the script; the preview stays open.
     QTRY_COMPARE(berichte(), vorher);
+}
+
+void ReportDBusTest::placementThatCannotBeReadDoesNotHoldUpTheCaller()
+{
+    // The preview's box about it waits for a user; the script does not.
+    const QString conf = m_dir.filePath(QStringLiteral("config/OrvoReport2.conf"));
+    QFile alt(conf);
+    QVERIFY(alt.open(QIODevice::ReadOnly));
+    const QByteArray vorher = alt.readAll();
+    alt.close();
+    {
+        QSettings s(conf, QSettings::IniFormat);
+        s.setValue(QStringLiteral("Settings/mdiReportMax"), QStringLiteral("kaputt"));
+    }
+    QElapsedTimer uhr;
+    uhr.start();
+    const QString r = erschaffen();
+    QVERIFY(!r.isEmpty());
+    QCOMPARE(antwort(report(r, "AddSeite")), QVariant(true));
+    QVERIFY2(uhr.elapsed() < 5000, qPrintable(QString::number(uhr.elapsed())));
+    report(r, "Release");
+    QVERIFY(alt.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    alt.write(vorher);
 }
 
 void ReportDBusTest::cleanupTestCase()
