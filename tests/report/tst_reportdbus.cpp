@@ -96,6 +96,7 @@ private slots:
     void propertiesKeepTheirAccessAndReportErrors();
     void callsWithWrongArgumentsAreRefused();
     void showAnswersAtOnceAndRunsBeforeTheCallsAfterIt();
+    void pdfIsWrittenOnlyWhereTheCallerSaysExactly();
     void reportsOfACreatorThatLeavesAreReleased();
     void theInstalledInterfaceIsTheOneServed();
     void pythonExampleMakesItsReport();
@@ -225,6 +226,20 @@ void ReportDBusTest::showAnswersAtOnceAndRunsBeforeTheCallsAfterIt()
     QCOMPARE(report(r, "Show").type(), QDBusMessage::ReplyMessage);
     QCOMPARE(antwort(report(r, "SeiteAusgeben", {1})), QVariant(true));
     QCOMPARE(wert(lesen(r, "Sichtbar")), QVariant(true));
+    report(r, "Release");
+}
+
+void ReportDBusTest::pdfIsWrittenOnlyWhereTheCallerSaysExactly()
+{
+    // The program does not run in the caller's folder: a relative name would
+    // put the file where the caller never looks.
+    const QString r = erschaffen();
+    report(r, "AddSeite");
+    report(r, "AddTextObjekt", {text("PDF"), 1.0, 1.0, "L"});
+    QCOMPARE(antwort(report(r, "PdfSpeichern", {QStringLiteral("relativ.pdf")})), QVariant(false));
+    const QString pfad = m_dir.filePath(QStringLiteral("absolut.pdf"));
+    QCOMPARE(antwort(report(r, "PdfSpeichern", {pfad})), QVariant(true));
+    QVERIFY(QFile::exists(pfad));
     report(r, "Release");
 }
 
