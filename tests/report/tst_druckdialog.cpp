@@ -128,7 +128,7 @@ void DruckDialogTest::absurdCopiesAreRefusedNotAllocated()
 {
     // A caller's copies are taken whole; billions of sheets are an error, not
     // a list that takes the machine's memory.
-    QCOMPARE(druckReihenfolge(1, 10, 1'000'000, true).size(), 10'000'000);
+    QCOMPARE(druckReihenfolge(1, 3, 150, true).size(), 450);
     try {
         druckReihenfolge(1, 500, 2'000'000'000, true);
         QFAIL("taken");
