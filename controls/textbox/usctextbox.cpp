@@ -481,7 +481,13 @@ uscTextBox::uscTextBox(QWidget* parent) : HostedControl(parent), d(std::make_uni
     d->layout();
 }
 
-uscTextBox::~uscTextBox() = default;
+uscTextBox::~uscTextBox()
+{
+    // The edit box goes first: when it has the focus, it loses it as it goes,
+    // and that must not run the focus-loss handling of a control whose state
+    // is already gone.
+    delete d->edit;
+}
 
 QLineEdit* uscTextBox::Text1() const
 {

@@ -344,6 +344,22 @@ private slots:
         QCOMPARE(f.edit()->text(), QString());
     }
 
+    void aFocusedBoxCanBeDeleted()
+    {
+        // A form that drops a field while the user is in it: the box goes
+        // without handling a focus loss of its own.
+        Form f;
+        f.box->setDatenTyp(uscTextBox::Datum);
+        QVERIFY(f.show());
+        f.enter();
+        f.setRaw(QStringLiteral("5"));
+        QVERIFY(f.edit()->hasFocus());
+        delete f.box;
+        QVERIFY(f.reporter.entries.isEmpty());
+        f.other->setFocus(Qt::MouseFocusReason);
+        QVERIFY(f.other->hasFocus());
+    }
+
     void focusLossNormalisesByType()
     {
         Form f;
