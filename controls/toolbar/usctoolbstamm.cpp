@@ -22,10 +22,10 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlQueryModel>
 #include <QSqlRecord>
 #include <QStandardItemModel>
 #include <QToolBar>
+#include <memory>
 #include <optional>
 
 using namespace orvo;
@@ -402,19 +402,27 @@ void uscToolbStamm::Private::loadTenants()
                 QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY %2")
                     .arg(shown, bound, db.driver()->escapeIdentifier(table, QSqlDriver::TableName));
             QSqlQuery query(db);
+            query.setForwardOnly(true);
             if (!query.exec(sql))
                 throw vorsa::VbError::database(query.lastError().text() + QStringLiteral(" (") +
                                                sql + QLatin1Char(')'));
-            auto* rows = new QSqlQueryModel(q);
-            rows->setQuery(std::move(query));
-            while (rows->canFetchMore())
-                rows->fetchMore();
-            if (rows->lastError().isValid())
-                throw vorsa::VbError::database(rows->lastError().text());
-            cbo->setModel(rows);
+            // Every row is read and copied: the list keeps no query on the
+            // host's connection, which the host may close or remove.
+            auto rows = std::make_unique<QStandardItemModel>(0, 2);
+            while (query.next()) {
+                auto* shownItem = new QStandardItem;
+                shownItem->setData(query.value(0), Qt::DisplayRole);
+                auto* boundItem = new QStandardItem;
+                boundItem->setData(query.value(1), Qt::DisplayRole);
+                rows->appendRow({shownItem, boundItem});
+            }
+            if (query.lastError().isValid())
+                throw vorsa::VbError::database(query.lastError().text());
+            rows->setParent(q);
+            cbo->setModel(rows.get());
             cbo->setModelColumn(0);
             delete model;
-            model = rows;
+            model = rows.release();
         });
     }
     selectBoundText(keep);
