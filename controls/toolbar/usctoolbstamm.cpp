@@ -101,6 +101,7 @@ struct uscToolbStamm::Private {
     bool buttonMandantLock = false;
     bool listenAnsicht = false;
     bool designerNewInstance = false;
+    bool afterDoubleClick = false; // Toolbar1 was double-clicked, its button is still down
 
     std::optional<QColor> backColor;
     std::optional<QColor> foreColor;
@@ -960,16 +961,23 @@ bool uscToolbStamm::eventFilter(QObject* watched, QEvent* event)
         };
         switch (event->type()) {
         case QEvent::MouseButtonPress:
+            d->afterDoubleClick = false;
             mouse(&uscToolbStamm::MouseDown, static_cast<QMouseEvent*>(event)->button());
             break;
         case QEvent::MouseMove:
             mouse(&uscToolbStamm::MouseMove, static_cast<QMouseEvent*>(event)->buttons());
             break;
-        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonRelease: {
+            // The release that ends a double click is no click of its own.
+            const bool click = !d->afterDoubleClick;
+            d->afterDoubleClick = false;
             mouse(&uscToolbStamm::MouseUp, static_cast<QMouseEvent*>(event)->button());
-            emit Click();
+            if (click)
+                emit Click();
             break;
+        }
         case QEvent::MouseButtonDblClick:
+            d->afterDoubleClick = true;
             emit DblClick();
             break;
         default:
