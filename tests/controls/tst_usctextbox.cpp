@@ -164,6 +164,23 @@ private slots:
         QCOMPARE(f.edit()->text(), QStringLiteral("bc"));
     }
 
+    void hostTakesAKeyWithKeyCodeZero()
+    {
+        Form f;
+        f.setRaw(QStringLiteral("abc"));
+        connect(f.box, &uscTextBox::KeyDown, f.box, [](qint16& code, qint16&) { code = 0; });
+        // Delete and the caret keys are no longer the edit box's ...
+        f.edit()->setCursorPosition(1);
+        QTest::keyClick(f.edit(), Qt::Key_Delete);
+        QTest::keyClick(f.edit(), Qt::Key_Right);
+        QTest::keyClick(f.edit(), Qt::Key_End);
+        QCOMPARE(f.edit()->text(), QStringLiteral("abc"));
+        QCOMPARE(f.edit()->cursorPosition(), 1);
+        // ... a character still goes on to KeyPress and is typed.
+        f.type(QStringLiteral("x"));
+        QCOMPARE(f.edit()->text(), QStringLiteral("axbc"));
+    }
+
     void keyEventsCarryKeyCodeAndShift()
     {
         Form f;
