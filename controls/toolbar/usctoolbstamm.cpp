@@ -934,6 +934,8 @@ void uscToolbStamm::ReadProperties(const PropertyBag& bag)
     d->cbo->setCurrentIndex(-1);
     d->loadTenants();
     d->cbo->setEnabled(!d->buttonMandantLock);
+    // A loaded toolbar starts in the detail view, not editing.
+    d->listenAnsicht = false;
     d->BearbeitenModus(false);
 }
 

@@ -536,6 +536,23 @@ private slots:
         QCOMPARE(g.bar->BoundColumn(), QStringLiteral("MandNr"));
     }
 
+    void loadingReturnsToTheDetailView()
+    {
+        Form f;
+        QVERIFY(f.show());
+        f.click(QStringLiteral("VW-List"));
+        QVERIFY(f.bar->ListenAnsichtOn());
+        QVERIFY(f.bar->LoadProperties(f.bar->SaveProperties()));
+        QVERIFY(!f.bar->ListenAnsichtOn());
+        QVERIFY(!f.bar->txtSuchen()->isVisible());
+        QCOMPARE(f.enabledCommands(), kBrowsing);
+        // The next click switches the table view on, not off.
+        f.events.clear();
+        f.click(QStringLiteral("VW-List"));
+        QCOMPARE(f.events,
+                 (QStringList{"Listenansicht", "ListenAnsicht true", "ButtonClick VW-List"}));
+    }
+
     void formFileCreatesTheControlByClassName()
     {
         QUiLoader loader;
