@@ -1,8 +1,8 @@
 #include "calllog.h"
 
-#include "notification.h"
 #include "vberror.h"
 #include "win1252.h"
+#include "wire/journal.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -54,7 +54,7 @@ qint64 CallLog::readJournalPart(const QString& filter, qint64 offset, qint64 end
         throw VbError::fileNotFound(m_path);
     if (!file.open(QIODevice::ReadOnly) || !file.seek(offset))
         throw VbError::pathFileAccess(m_path);
-    const QByteArray marker = QByteArrayLiteral("*D*");
+    const QByteArray marker = toWin1252(journal::Marker);
     qint64 position = offset;
     qint64 read = 0;
     while (position < end && read < budget && !file.atEnd()) {
@@ -70,6 +70,53 @@ qint64 CallLog::readJournalPart(const QString& filter, qint64 offset, qint64 end
             entry(message);
     }
     return position;
+}
+
+void CallLog::readJournalBackward(const QString& filter, qint64 end,
+                                  const std::function<bool(const QString&)>& entry) const
+{
+    constexpr qint64 piece = 64 * 1024;
+    QFile file(m_path);
+    if (!file.exists())
+        throw VbError::fileNotFound(m_path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw VbError::pathFileAccess(m_path);
+    const QByteArray marker = toWin1252(journal::Marker);
+    // One line of the file (with its line end); false when the reader is done.
+    const auto line = [&](QByteArrayView raw) {
+        if (!raw.startsWith(marker))
+            return true;
+        while (raw.endsWith('\n') || raw.endsWith('\r'))
+            raw.chop(1);
+        const QString message = fromWin1252(raw.sliced(marker.size()).toByteArray());
+        return !journal::selected(message, filter) || entry(message);
+    };
+    end = qMin(end, file.size());
+    qint64 position = end;
+    QByteArray block; // from `position` to the start of the lines already read
+    while (position > 0) {
+        const qint64 n = qMin(piece, position);
+        position -= n;
+        if (!file.seek(position))
+            throw VbError::pathFileAccess(m_path);
+        QByteArray read = file.read(n);
+        if (read.size() != n)
+            throw VbError::pathFileAccess(m_path);
+        block.prepend(read);
+        // Every line that starts after a line end inside the block is whole.
+        qsizetype lineEnd = block.size();
+        while (lineEnd >= 2) {
+            const qsizetype nl = block.lastIndexOf('\n', lineEnd - 2);
+            if (nl < 0)
+                break;
+            if (!line(QByteArrayView(block).sliced(nl + 1, lineEnd - nl - 1)))
+                return;
+            lineEnd = nl + 1;
+        }
+        block.truncate(lineEnd);
+    }
+    if (!block.isEmpty())
+        line(block); // the first line of the file
 }
 
 qint64 CallLog::journalEnd() const

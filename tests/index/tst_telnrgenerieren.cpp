@@ -2,11 +2,11 @@
 
 #include "indexfixture.h"
 
-#include "../server/serverfixture.h"
 #include "addresses.h"
 #include "gui/frmtelnrgenerieren.h"
 #include "index/telnrgenerieren.h"
 #include "reporter.h"
+#include "serverfixture.h"
 
 #include <QApplication>
 #include <QProgressBar>

@@ -371,9 +371,10 @@ private slots:
         f.set("Table", "SQL2.1",
               QStringLiteral("SELECT Name FROM Kunden WHERE Nr = '/*CallingNr*/'"));
         f.load();
-        f.line->ring({}, QStringLiteral("0400000000")); // switches the file to its WAL journal
         {
-            // Another program holds the file locked.
+            // Another program holds the file locked before the server's
+            // connection is open (the server keeps its connection open once it
+            // has one, and a file in use cannot be taken for one program alone).
             auto other =
                 QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("lock"));
             other.setDatabaseName(f.dir.filePath(QStringLiteral("calls.db")));

@@ -1,10 +1,11 @@
 #include "clienthub.h"
 
 #include "calllog.h"
+#include "logging.h"
 #include "net/socketerror.h"
 #include "reporter.h"
 #include "vberror.h"
-#include "win1252.h"
+#include "wire/protocol.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -21,7 +22,6 @@
 namespace vorsa {
 
 namespace {
-const QByteArray LineEnd = QByteArrayLiteral("\r");
 constexpr int ShutdownWaitMs = 3000;
 // The most of the call log one turn of the event loop reads for a replay.
 constexpr qint64 ReplayReadPerTurn = 1024 * 1024;
@@ -217,6 +217,8 @@ void ClientHub::acceptOn(int index, qintptr requestID)
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     slot.socket = socket;
     slot.ip = addressText(socket->peerAddress());
+    qCInfo(lcClients).noquote()
+        << QStringLiteral("Client %1 verbunden (Platz %2)").arg(slot.ip).arg(index);
     connect(socket, &QTcpSocket::readyRead, this, [this, index] { Winsock1_DataArrival(index); });
     connect(socket, &QTcpSocket::disconnected, this, [this, index] { Winsock1_Close(index); });
     // Queued: the next part of a replay is read after the socket's own work.
@@ -262,16 +264,29 @@ void ClientHub::Winsock1_DataArrival(int index)
                 : ClientRequest::parse(slot->socket->readAll());
         switch (request.kind) {
         case ClientRequest::Kind::Announcement:
+            qCInfo(lcClients).noquote() << QStringLiteral("Client %1 meldet sich als \"%2\"")
+                                               .arg(slot->ip, request.hostName);
             slot->hostName = request.hostName;
             slot->listed = true;
             updateConnections();
             break;
         case ClientRequest::Kind::Replay:
             // One replay at a time: asking again before it is sent is ignored.
-            if (!slot->replay)
+            if (!slot->replay) {
+                qCInfo(lcClients).noquote()
+                    << QStringLiteral("Client %1 fordert %2 an")
+                           .arg(connectionLine(*slot),
+                                request.filter.isEmpty()
+                                    ? QStringLiteral("alle gespeicherten Anrufe")
+                                    : QStringLiteral("die Anrufe vom ") + request.filter);
                 ClientLogFileDatenSenden(request.filter, index);
+            }
             break;
         case ClientRequest::Kind::Refused:
+            qCWarning(lcClients).noquote()
+                << QStringLiteral("Client %1 sendet mehr, als ein Client darf; die Verbindung wird "
+                                  "getrennt")
+                       .arg(connectionLine(*slot));
             dropConnection(index);
             updateConnections();
             break;
@@ -284,6 +299,9 @@ void ClientHub::Winsock1_DataArrival(int index)
 void ClientHub::Winsock1_Close(int index)
 {
     guarded(m_reporter, QStringLiteral("Winsock1_Close"), [&] {
+        if (const Slot* slot = slotAt(index); slot && slot->socket)
+            qCInfo(lcClients).noquote()
+                << QStringLiteral("Client %1 getrennt").arg(connectionLine(*slot));
         // The slot stays for the next connection; the list no longer shows it.
         dropConnection(index);
         updateConnections();
@@ -292,7 +310,7 @@ void ClientHub::Winsock1_Close(int index)
 
 void ClientHub::ClientsNachrichtSenden(const QString& line)
 {
-    const QByteArray bytes = toWin1252(line) + LineEnd;
+    const QByteArray bytes = wire::lineBytes(line);
     for (int i = 1; i <= socketCounter(); ++i) {
         ignoringErrors([&] {
             if (!isConnected(i))
@@ -305,8 +323,15 @@ void ClientHub::ClientsNachrichtSenden(const QString& line)
                 slot.socket->write(bytes);
                 slot.socket->flush();
             }
-            if (unsentBytes(i) > MaxUnsentBytes)
-                dropConnection(i); // takes far more than its share
+            if (unsentBytes(i) > MaxUnsentBytes) {
+                // Takes far more than its share.
+                qCWarning(lcClients).noquote()
+                    << QStringLiteral("Client %1 liest nicht mehr (über %2 KiB ungelesen); die "
+                                      "Verbindung wird getrennt")
+                           .arg(connectionLine(slot))
+                           .arg(MaxUnsentBytes / 1024);
+                dropConnection(i);
+            }
         });
     }
     updateConnections();
@@ -346,7 +371,7 @@ void ClientHub::pumpReplay(int index)
             replay.offset = m_log.readJournalPart(
                 replay.filter, replay.offset, replay.end,
                 ReplayWindowBytes - socket->bytesToWrite(),
-                [&](const QString& message) { socket->write(toWin1252(message) + LineEnd); });
+                [&](const QString& message) { socket->write(wire::lineBytes(message)); });
             if (replay.offset == from)
                 replay.offset = replay.end; // the log got shorter meanwhile: nothing more
             budget -= replay.offset - from;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "clientrequest.h"
+#include "wire/clientrequest.h"
 
 #include <QObject>
 #include <QString>
