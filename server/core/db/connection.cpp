@@ -86,6 +86,9 @@ QString mapStatement(const QString& statement)
 {
     static const QRegularExpression deleteStar(QStringLiteral("^(\\s*)DELETE\\s*\\*\\s*FROM\\b"),
                                                QRegularExpression::CaseInsensitiveOption);
+    // Most statements have nothing to map (every lookup runs through here).
+    if (!statement.contains(QLatin1String("DELETE"), Qt::CaseInsensitive))
+        return statement;
     QString mapped = statement;
     mapped.replace(deleteStar, QStringLiteral("\\1DELETE FROM"));
     return mapped;
