@@ -1,6 +1,8 @@
 // From a call injected through the simulated line of a running headless
-// server until the last of 50 connected clients has its line, with the
-// server's CPU time per call and its resident memory over 10,000 calls.
+// server until the last of 50 connected clients has its line (the clients
+// are plain sockets read with epoll), with the server's CPU time per call
+// (the kernel's accounting of the process) and its resident memory over
+// 10,000 calls.
 // Prints name=value lines; with --compare, the same figures of another
 // server program (the build before a change) and the ratios.
 //
@@ -10,6 +12,7 @@
 #include "benchdata.h"
 #include "serverprocess.h"
 #include "testfiles.h"
+#include "wire/protocol.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -18,11 +21,20 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
+#include <algorithm>
+#include <arpa/inet.h>
 #include <cstdio>
-#include <memory>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sched.h>
+#include <sys/epoll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace vorsa;
@@ -77,17 +89,124 @@ struct Figures {
     bool ok = false;
 };
 
-// The clients: each counts the lines it has received.
-struct Clients {
-    std::vector<std::unique_ptr<QTcpSocket>> sockets;
-    std::vector<qint64> lines;
-    qint64 wanted = 0; // every client must have this many lines
-    int complete = 0;  // clients that have them
-    QEventLoop* loop = nullptr;
+// The clients, as lean as a client can be: plain sockets read with epoll in
+// this thread, so that the time measured is the server's, not a client
+// library's. Each counts the lines (CR) it has received.
+class Clients {
+public:
+    ~Clients()
+    {
+        for (int fd : m_fds)
+            ::close(fd);
+        if (m_epoll >= 0)
+            ::close(m_epoll);
+    }
+    bool connect(quint16 port, int count)
+    {
+        m_epoll = ::epoll_create1(EPOLL_CLOEXEC);
+        for (int i = 0; i < count; ++i) {
+            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_port = htons(port);
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+                return false;
+            const QByteArray hello = wire::announcement(QStringLiteral("bench%1").arg(i));
+            if (::send(fd, hello.constData(), size_t(hello.size()), 0) != hello.size())
+                return false;
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+            epoll_event event{};
+            event.events = EPOLLIN;
+            event.data.u32 = quint32(i);
+            ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, fd, &event);
+            m_fds.push_back(fd);
+            m_lines.push_back(0);
+        }
+        return true;
+    }
+    // Waits until every client has `lines` lines; false after `timeoutMs`.
+    bool waitFor(qint64 lines, int timeoutMs)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        int complete = 0;
+        for (qint64 n : m_lines)
+            complete += n >= lines ? 1 : 0;
+        epoll_event events[64];
+        char buffer[65536];
+        while (complete < int(m_fds.size())) {
+            const int left = timeoutMs - int(timer.elapsed());
+            if (left <= 0)
+                return false;
+            const int ready = ::epoll_wait(m_epoll, events, 64, left);
+            for (int e = 0; e < ready; ++e) {
+                const size_t i = events[e].data.u32;
+                for (;;) {
+                    const ssize_t n = ::recv(m_fds[i], buffer, sizeof buffer, 0);
+                    if (n <= 0)
+                        break;
+                    const qint64 had = m_lines[i];
+                    m_lines[i] += std::count(buffer, buffer + n, '\r');
+                    if (had < lines && m_lines[i] >= lines)
+                        ++complete;
+                }
+            }
+        }
+        return true;
+    }
+
+private:
+    int m_epoll = -1;
+    std::vector<int> m_fds;
+    std::vector<qint64> m_lines;
 };
 
+// The simulated line, written to directly; its answers are read and dropped.
+class Line {
+public:
+    ~Line()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool connect(const QString& path)
+    {
+        m_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray name = QFile::encodeName(path);
+        std::memcpy(address.sun_path, name.constData(),
+                    qMin(size_t(name.size()), sizeof address.sun_path - 1));
+        if (::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+            return false;
+        ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) | O_NONBLOCK);
+        return true;
+    }
+    void ring(const QString& calling)
+    {
+        char answers[4096];
+        while (::recv(m_fd, answers, sizeof answers, 0) > 0) {
+        }
+        const QByteArray call = "0521999;" + calling.toLatin1() + '\n';
+        ::send(m_fd, call.constData(), size_t(call.size()), MSG_NOSIGNAL);
+    }
+
+private:
+    int m_fd = -1;
+};
+
+// Keeps a process (0: this one) on one CPU.
+void pin(qint64 pid, int cpu)
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(cpu, &set);
+    ::sched_setaffinity(pid_t(pid), sizeof set, &set);
+}
+
 Figures run(const QString& program, const QString& dir, const QStringList& numbers, int calls,
-            int memoryCalls, int clientCount)
+            int memoryCalls, int clientCount, bool pinned)
 {
     Figures f;
     QFile::remove(QDir(dir).filePath(QStringLiteral("VorsaSvr.log")));
@@ -125,50 +244,34 @@ Figures run(const QString& program, const QString& dir, const QStringList& numbe
     wait(300);
     const qint64 pid = server.pid();
     f.rssStartKb = residentKb(pid);
+    // Server and clients on CPUs of their own: a client woken on the
+    // server's CPU would interrupt it at every line it sends, a cost that
+    // clients on other machines never cause.
+    if (pinned) {
+        pin(pid, 0);
+        pin(0, 1);
+    }
 
     Clients clients;
-    QEventLoop loop;
-    clients.loop = &loop;
-    clients.lines.assign(size_t(clientCount), 0);
-    for (int i = 0; i < clientCount; ++i) {
-        auto client = server.connectClient(QStringLiteral("bench%1").arg(i));
-        if (!client) {
-            std::fprintf(stderr, "Client bekommt keine Verbindung\n");
-            return f;
-        }
-        QTcpSocket* raw = client.get();
-        QObject::connect(raw, &QTcpSocket::readyRead, raw, [&clients, raw, i] {
-            const qint64 had = clients.lines[size_t(i)];
-            clients.lines[size_t(i)] += raw->readAll().count('\r');
-            if (had < clients.wanted && clients.lines[size_t(i)] >= clients.wanted &&
-                ++clients.complete == int(clients.sockets.size()))
-                clients.loop->quit();
-        });
-        clients.sockets.push_back(std::move(client));
+    Line line;
+    if (!clients.connect(port, clientCount) || !line.connect(server.simSocket())) {
+        std::fprintf(stderr, "Keine Verbindung zum Server\n");
+        return f;
     }
     wait(500);
 
     // One call, until every client has its line; false when that took longer than 2 s.
+    qint64 lines = 0;
     int next = 0;
     const auto call = [&](double* us) {
-        ++clients.wanted;
-        clients.complete = 0;
-        QTimer timeout;
-        timeout.setSingleShot(true);
-        QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
         QElapsedTimer timer;
         timer.start();
-        server.inject(QStringLiteral("0521999"), numbers.at(next++));
-        timeout.start(2000);
-        loop.exec();
+        line.ring(numbers.at(next++));
+        const bool all = clients.waitFor(++lines, 2000);
         if (us)
             *us = double(timer.nsecsElapsed()) / 1000.0;
-        const bool all = clients.complete == clientCount;
-        // A late line must not count for the next call.
-        if (!all) {
-            while (clients.complete < clientCount && timer.elapsed() < 10000)
-                wait(50);
-        }
+        if (!all) // a late line must not count for the next call
+            clients.waitFor(lines, 10000);
         return all;
     };
 
@@ -184,7 +287,7 @@ Figures run(const QString& program, const QString& dir, const QStringList& numbe
         else
             ++f.lost;
         if (spacing.elapsed() < 20)
-            wait(int(20 - spacing.elapsed()));
+            QThread::msleep(ulong(20 - spacing.elapsed()));
     }
     f.cpuPerCallUs = double(cpuNs(pid) - cpuBefore) / 1000.0 / calls;
     f.rssWarmKb = residentKb(pid);
@@ -199,7 +302,6 @@ Figures run(const QString& program, const QString& dir, const QStringList& numbe
     wait(300);
     f.rssAfterKb = residentKb(pid);
 
-    clients.sockets.clear();
     server.stop();
     f.measured = int(times.size());
     f.medianUs = bench::median(times);
@@ -250,7 +352,11 @@ int main(int argc, char* argv[])
     const QCommandLineOption clientsOption(QStringLiteral("clients"),
                                            QStringLiteral("Anzahl der Clients."),
                                            QStringLiteral("N"), QStringLiteral("50"));
-    parser.addOptions({serverOption, compareOption, callsOption, memoryOption, clientsOption});
+    const QCommandLineOption sharedOption(
+        QStringLiteral("shared-cpu"),
+        QStringLiteral("Server und Clients nicht auf je eine eigene CPU legen."));
+    parser.addOptions(
+        {serverOption, compareOption, callsOption, memoryOption, clientsOption, sharedOption});
     parser.process(app);
     const int rows = parser.positionalArguments().isEmpty()
                          ? 1000000
@@ -259,6 +365,7 @@ int main(int argc, char* argv[])
     const int memoryCalls = parser.value(memoryOption).toInt();
     const int clientCount = parser.value(clientsOption).toInt();
     const QString server = QFileInfo(parser.value(serverOption)).absoluteFilePath();
+    const bool pinned = !parser.isSet(sharedOption) && QThread::idealThreadCount() >= 2;
     const QString compare = parser.isSet(compareOption)
                                 ? QFileInfo(parser.value(compareOption)).absoluteFilePath()
                                 : QString();
@@ -270,15 +377,16 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "Zu wenige Nummern im Index\n");
         return 1;
     }
-    std::printf("notify_rows=%d\nnotify_clients=%d\n", rows, clientCount);
+    std::printf("notify_rows=%d\nnotify_clients=%d\nnotify_cpus_of_their_own=%d\n", rows,
+                clientCount, pinned ? 1 : 0);
     bool ok = true;
     Figures base;
     if (!compare.isEmpty()) {
-        base = run(compare, dir.path(), numbers, calls, memoryCalls, clientCount);
+        base = run(compare, dir.path(), numbers, calls, memoryCalls, clientCount, pinned);
         print(QStringLiteral("base_"), base);
         ok = ok && base.ok;
     }
-    const Figures now = run(server, dir.path(), numbers, calls, memoryCalls, clientCount);
+    const Figures now = run(server, dir.path(), numbers, calls, memoryCalls, clientCount, pinned);
     print(QString(), now);
     ok = ok && now.ok;
     if (!compare.isEmpty() && base.ok && now.ok) {
