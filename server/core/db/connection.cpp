@@ -1,6 +1,7 @@
 #include "connection.h"
 
 #include "connectionstate.h"
+#include "libpq.h"
 #include "udl.h"
 #include "vberror.h"
 
@@ -11,7 +12,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <atomic>
-#include <libpq-fe.h>
 #include <poll.h>
 #include <sys/stat.h>
 
@@ -45,9 +45,10 @@ PGconn* postgresHandle(const QSqlDatabase& db)
 // or the network gave up on it; anything that arrived counts as an end.
 bool postgresConnectionUp(PGconn* connection)
 {
-    if (PQstatus(connection) != CONNECTION_OK)
+    const LibPq* pq = libpq();
+    if (!pq || pq->PQstatus(connection) != CONNECTION_OK)
         return false;
-    const int fd = PQsocket(connection);
+    const int fd = pq->PQsocket(connection);
     if (fd < 0)
         return false;
     pollfd p{fd, POLLIN, 0};
