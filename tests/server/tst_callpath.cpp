@@ -105,6 +105,28 @@ private slots:
         QCOMPARE(f.core->recentCallers().size(), 1);
     }
 
+    void repeatWindowAcrossAClockSetBack()
+    {
+        // Numbers are forgotten by their own time, also when the clock was
+        // set back between calls and the times no longer come in order.
+        ServerFixture f;
+        prepare(f);
+        f.load();
+        const QDateTime start = f.now;
+        f.line->ring({}, QStringLiteral("0521111"));
+        f.now = start.addSecs(-600); // the clock goes back ten minutes
+        f.line->ring({}, QStringLiteral("0521333"));
+        QCOMPARE(f.journal().size(), 2);
+        f.now = start.addSecs(-580);
+        f.line->ring({}, QStringLiteral("0521333")); // 20 s later: a repeat
+        QCOMPARE(f.journal().size(), 2);
+        f.now = start.addSecs(-540);
+        f.line->ring({}, QStringLiteral("0521333")); // 40 s after its last call
+        f.line->ring({}, QStringLiteral("0521111")); // "before" its call: still held
+        QCOMPARE(f.journal().size(), 3);
+        QCOMPARE(f.core->recentCallers().size(), 2);
+    }
+
     void hiddenNumberIsReportedAsAmtOnce()
     {
         ServerFixture f;
