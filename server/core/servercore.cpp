@@ -24,6 +24,7 @@ const QString kSampleCallingNumber = QStringLiteral("0521123456");
 // How long a call waits for a database that another program holds locked
 // before it goes out as not identified.
 constexpr int kCallLockWaitMs = 2000;
+constexpr int kCallSqliteCacheKb = 256;
 // How long the reload of the list works between two turns of the event loop.
 constexpr int kReloadSliceMs = 50;
 // How much of the call log the reload of every row reads at a time.
@@ -111,6 +112,11 @@ ServerCore::ServerCore(Environment environment, QObject* parent)
         m_env.lineFactory = createBuiltinLine;
     m_settings.iniPath = m_env.programDir + QStringLiteral("/VorsaSrv.INI");
     m_connection.setLockWaitMs(kCallLockWaitMs);
+    // The connection stays open for the life of the server: its cache of the
+    // database's pages is kept small (the inner pages of the index fit; the
+    // rest comes from the system's file cache), so the server's memory stays
+    // flat however many callers it looks up.
+    m_connection.setSqliteCacheKb(kCallSqliteCacheKb);
     m_timer1.setTimerType(Qt::CoarseTimer);
     connect(&m_timer1, &QTimer::timeout, this, &ServerCore::restartTick);
     connect(&m_clients, &ClientHub::connectionsChanged, this, &ServerCore::connectionsChanged);

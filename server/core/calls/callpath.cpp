@@ -11,6 +11,9 @@
 #include "wire/protocol.h"
 
 #include <limits>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace vorsa {
 
@@ -32,6 +35,14 @@ bool RepeatWindow::repeat(const QString& number, const QDateTime& nowUtc, int wi
            wholeSecondsBetween(m_entries.front().AnrufZeit, nowUtc) > windowSec) {
         m_byNumber.remove(m_entries.front().Anrufer);
         m_entries.pop_front();
+    }
+    // After a burst of calls has left the window, what held them goes back
+    // to the system.
+    if (m_byNumber.capacity() >= 4096 && m_byNumber.size() * 8 < m_byNumber.capacity()) {
+        m_byNumber.squeeze();
+#ifdef __GLIBC__
+        malloc_trim(0);
+#endif
     }
     const auto held = m_byNumber.constFind(number);
     if (held != m_byNumber.cend()) {

@@ -50,6 +50,9 @@ public:
     // that went away), from the next open. Unset (-1): 10 s to connect, the
     // system's own limit for sent data.
     void setConnectTimeoutSec(int seconds) { m_connectTimeoutSec = seconds; }
+    // The most memory SQLite keeps of the file's pages for this connection,
+    // from the next open (-1: SQLite's default of 2 MB).
+    void setSqliteCacheKb(int kb) { m_sqliteCacheKb = kb; }
     int cursorLocation() const { return m_cursorLocation; }
 
     // connectionString: "File Name=" + path of a data-link file.
@@ -92,6 +95,7 @@ private:
     int m_cursorLocation = adUseClient;
     int m_lockWaitMs = -1;
     int m_connectTimeoutSec = -1;
+    int m_sqliteCacheKb = -1;
 
     // What the open connection was made from, to tell when it is stale.
     struct FileStamp {
