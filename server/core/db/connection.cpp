@@ -180,9 +180,9 @@ void Connection::open(const DataLink& link)
             pragma.exec(QStringLiteral("PRAGMA busy_timeout=0"));
             pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
             pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
-            pragma.exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(busyTimeoutMs));
             if (m_sqliteCacheKb >= 0)
                 pragma.exec(QStringLiteral("PRAGMA cache_size=-%1").arg(m_sqliteCacheKb));
+            pragma.exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(busyTimeoutMs));
         }
     }
     if (!failure.isNull()) {
