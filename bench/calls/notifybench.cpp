@@ -208,7 +208,7 @@ void pin(qint64 pid, int cpu)
 }
 
 Figures run(const QString& program, const QString& dir, const QStringList& numbers, int calls,
-            int memoryCalls, int clientCount, bool pinned)
+            int memoryCalls, int clientCount, bool pinned, int spacingMs)
 {
     Figures f;
     QFile::remove(QDir(dir).filePath(QStringLiteral("VorsaSvr.log")));
@@ -265,7 +265,7 @@ Figures run(const QString& program, const QString& dir, const QStringList& numbe
         return all;
     };
 
-    // The latency: calls 20 ms apart.
+    // The latency: calls 20 ms apart (spacingMs).
     QList<double> times;
     const qint64 cpuBefore = cpuNs(pid);
     for (int c = 0; c < calls; ++c) {
@@ -276,8 +276,8 @@ Figures run(const QString& program, const QString& dir, const QStringList& numbe
             times << us;
         else
             ++f.lost;
-        if (spacing.elapsed() < 20)
-            QThread::msleep(ulong(20 - spacing.elapsed()));
+        if (spacing.elapsed() < spacingMs)
+            QThread::msleep(ulong(spacingMs - spacing.elapsed()));
     }
     f.cpuPerCallUs = double(cpuNs(pid) - cpuBefore) / 1000.0 / calls;
     f.rssWarmKb = residentKb(pid);
@@ -345,11 +345,15 @@ int main(int argc, char* argv[])
     const QCommandLineOption clientsOption(QStringLiteral("clients"),
                                            QStringLiteral("Anzahl der Clients."),
                                            QStringLiteral("N"), QStringLiteral("50"));
+    const QCommandLineOption spacingOption(
+        QStringLiteral("spacing-ms"), QStringLiteral("Abstand der Anrufe der Latenzmessung."),
+        QStringLiteral("MS"), QStringLiteral("20"));
     const QCommandLineOption sharedOption(
         QStringLiteral("shared-cpu"),
         QStringLiteral("Server und Clients nicht auf je eine eigene CPU legen."));
     parser.addOptions(
-        {serverOption, compareOption, callsOption, memoryOption, clientsOption, sharedOption});
+        {serverOption, compareOption, callsOption, memoryOption, clientsOption, spacingOption,
+         sharedOption});
     parser.process(app);
     const int rows = parser.positionalArguments().isEmpty()
                          ? 1000000
@@ -359,6 +363,7 @@ int main(int argc, char* argv[])
     const int clientCount = parser.value(clientsOption).toInt();
     const QString server = QFileInfo(parser.value(serverOption)).absoluteFilePath();
     const bool pinned = !parser.isSet(sharedOption) && QThread::idealThreadCount() >= 2;
+    const int spacingMs = parser.value(spacingOption).toInt();
     const QString compare = parser.isSet(compareOption)
                                 ? QFileInfo(parser.value(compareOption)).absoluteFilePath()
                                 : QString();
@@ -375,11 +380,11 @@ int main(int argc, char* argv[])
     bool ok = true;
     Figures base;
     if (!compare.isEmpty()) {
-        base = run(compare, dir.path(), numbers, calls, memoryCalls, clientCount, pinned);
+        base = run(compare, dir.path(), numbers, calls, memoryCalls, clientCount, pinned, spacingMs);
         print(QStringLiteral("base_"), base);
         ok = ok && base.ok;
     }
-    const Figures now = run(server, dir.path(), numbers, calls, memoryCalls, clientCount, pinned);
+    const Figures now = run(server, dir.path(), numbers, calls, memoryCalls, clientCount, pinned, spacingMs);
     print(QString(), now);
     ok = ok && now.ok;
     if (!compare.isEmpty() && base.ok && now.ok) {
