@@ -343,7 +343,8 @@ struct uscTextBox::Private {
 void TextBoxEdit::keyPressEvent(QKeyEvent* event)
 {
     QPointer<uscTextBox> alive(m_control);
-    qint16 keyCode = vbKeyCode(event);
+    const qint16 pressed = vbKeyCode(event);
+    qint16 keyCode = pressed;
     qint16 shift = vbShift(event->modifiers());
     emit m_control->KeyDown(keyCode, shift);
     if (!alive)
@@ -352,7 +353,13 @@ void TextBoxEdit::keyPressEvent(QKeyEvent* event)
     // characters (Backspace, Enter, Esc, Ctrl + letter); Delete is none.
     const QString text = event->text();
     if (text.size() != 1 || text.at(0).unicode() == 0x7F || event->key() == Qt::Key_Delete) {
-        QLineEdit::keyPressEvent(event);
+        // A host that sets KeyCode to 0 takes the key (Delete, the caret
+        // keys ...): the edit box does not act on it. A character key goes
+        // on to KeyPress all the same; KeyAscii 0 stops it there.
+        if (pressed != 0 && keyCode == 0)
+            event->accept();
+        else
+            QLineEdit::keyPressEvent(event);
         return;
     }
     if (m_control->d->typeCharacter(text.at(0)))
@@ -481,7 +488,13 @@ uscTextBox::uscTextBox(QWidget* parent) : HostedControl(parent), d(std::make_uni
     d->layout();
 }
 
-uscTextBox::~uscTextBox() = default;
+uscTextBox::~uscTextBox()
+{
+    // The edit box goes first: when it has the focus, it loses it as it goes,
+    // and that must not run the focus-loss handling of a control whose state
+    // is already gone.
+    delete d->edit;
+}
 
 QLineEdit* uscTextBox::Text1() const
 {

@@ -26,7 +26,8 @@ class QLineEdit;
 // events (signals with the parameters of the family's hosts) are reachable
 // through the meta-object system; the by-reference parameters of KeyDown,
 // KeyPress and KeyUp may be changed by a directly connected host (KeyAscii 0:
-// nothing is typed).
+// nothing is typed; KeyCode 0 in KeyDown: a key that types no character, such
+// as Delete or an arrow key, is ignored).
 class ORVOTEXTBOX_EXPORT uscTextBox : public orvo::HostedControl {
     Q_OBJECT
 

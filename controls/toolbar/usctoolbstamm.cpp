@@ -22,10 +22,10 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlQueryModel>
 #include <QSqlRecord>
 #include <QStandardItemModel>
 #include <QToolBar>
+#include <memory>
 #include <optional>
 
 using namespace orvo;
@@ -101,6 +101,7 @@ struct uscToolbStamm::Private {
     bool buttonMandantLock = false;
     bool listenAnsicht = false;
     bool designerNewInstance = false;
+    bool afterDoubleClick = false; // Toolbar1 was double-clicked, its button is still down
 
     std::optional<QColor> backColor;
     std::optional<QColor> foreColor;
@@ -402,19 +403,27 @@ void uscToolbStamm::Private::loadTenants()
                 QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY %2")
                     .arg(shown, bound, db.driver()->escapeIdentifier(table, QSqlDriver::TableName));
             QSqlQuery query(db);
+            query.setForwardOnly(true);
             if (!query.exec(sql))
                 throw vorsa::VbError::database(query.lastError().text() + QStringLiteral(" (") +
                                                sql + QLatin1Char(')'));
-            auto* rows = new QSqlQueryModel(q);
-            rows->setQuery(std::move(query));
-            while (rows->canFetchMore())
-                rows->fetchMore();
-            if (rows->lastError().isValid())
-                throw vorsa::VbError::database(rows->lastError().text());
-            cbo->setModel(rows);
+            // Every row is read and copied: the list keeps no query on the
+            // host's connection, which the host may close or remove.
+            auto rows = std::make_unique<QStandardItemModel>(0, 2);
+            while (query.next()) {
+                auto* shownItem = new QStandardItem;
+                shownItem->setData(query.value(0), Qt::DisplayRole);
+                auto* boundItem = new QStandardItem;
+                boundItem->setData(query.value(1), Qt::DisplayRole);
+                rows->appendRow({shownItem, boundItem});
+            }
+            if (query.lastError().isValid())
+                throw vorsa::VbError::database(query.lastError().text());
+            rows->setParent(q);
+            cbo->setModel(rows.get());
             cbo->setModelColumn(0);
             delete model;
-            model = rows;
+            model = rows.release();
         });
     }
     selectBoundText(keep);
@@ -925,6 +934,8 @@ void uscToolbStamm::ReadProperties(const PropertyBag& bag)
     d->cbo->setCurrentIndex(-1);
     d->loadTenants();
     d->cbo->setEnabled(!d->buttonMandantLock);
+    // A loaded toolbar starts in the detail view, not editing.
+    d->listenAnsicht = false;
     d->BearbeitenModus(false);
 }
 
@@ -952,16 +963,23 @@ bool uscToolbStamm::eventFilter(QObject* watched, QEvent* event)
         };
         switch (event->type()) {
         case QEvent::MouseButtonPress:
+            d->afterDoubleClick = false;
             mouse(&uscToolbStamm::MouseDown, static_cast<QMouseEvent*>(event)->button());
             break;
         case QEvent::MouseMove:
             mouse(&uscToolbStamm::MouseMove, static_cast<QMouseEvent*>(event)->buttons());
             break;
-        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonRelease: {
+            // The release that ends a double click is no click of its own.
+            const bool click = !d->afterDoubleClick;
+            d->afterDoubleClick = false;
             mouse(&uscToolbStamm::MouseUp, static_cast<QMouseEvent*>(event)->button());
-            emit Click();
+            if (click)
+                emit Click();
             break;
+        }
         case QEvent::MouseButtonDblClick:
+            d->afterDoubleClick = true;
             emit DblClick();
             break;
         default:

@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QLocale>
 #include <QSqlDriver>
 #include <QSqlField>
 #include <QSqlIndex>
@@ -110,6 +111,14 @@ QString KundenModell::textAusWert(const QVariant& value)
         return value.toDate().toString(QStringLiteral("yyyy/MM/dd"));
     case QMetaType::QDateTime:
         return value.toDateTime().date().toString(QStringLiteral("yyyy/MM/dd"));
+    case QMetaType::Double:
+    case QMetaType::Float: {
+        // The number boxes read a "." as a thousands separator: a fraction goes in
+        // with the German decimal comma and without grouping.
+        QLocale german(QLocale::German, QLocale::Germany);
+        german.setNumberOptions(QLocale::OmitGroupSeparator);
+        return german.toString(value.toDouble(), 'g', QLocale::FloatingPointShortest);
+    }
     default:
         return value.toString();
     }

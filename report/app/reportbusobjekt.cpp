@@ -11,6 +11,7 @@
 #include <QDBusObjectPath>
 #include <QDBusSignature>
 #include <QDBusVariant>
+#include <QDir>
 #include <QTimer>
 #include <cmath>
 #include <limits>
@@ -261,8 +262,12 @@ QVariantList ReportBusObjekt::aufrufen(const QString& n, const QVariantList& a)
                                 a.at(6).toString(), a.at(7).toString())};
     if (n == QLatin1String("AddBildObjekt"))
         return {r.AddBildObjekt(a.at(0).toString(), a.at(1).toDouble(), a.at(2).toDouble())};
-    if (n == QLatin1String("PdfSpeichern"))
-        return {r.PdfSpeichern(a.at(0).toString())};
+    if (n == QLatin1String("PdfSpeichern")) {
+        // This program's working folder is not the caller's: a relative name
+        // would put the file where the caller does not look for it.
+        const QString pfad = a.at(0).toString();
+        return {QDir::isAbsolutePath(pfad) && r.PdfSpeichern(pfad)};
+    }
     if (n == QLatin1String("Release")) {
         m_dienst.freigeben(this, false);
         return {};

@@ -59,7 +59,6 @@ frmDrucken::frmDrucken(mdiReport* parent, qint32 maxSeiten, const DruckEinstellu
     for (int i = 0; i < 3; ++i) {
         m_text1[i] = new QLineEdit(this);
         m_text1[i]->setObjectName(QStringLiteral("Text1_%1").arg(i));
-        m_text1[i]->setMaxLength(vorkomma(i));
         m_text1[i]->installEventFilter(this);
         labels[i] = new QLabel(QString::fromUtf8(beschriftung[i]), this);
         labels[i]->setObjectName(QStringLiteral("Label%1").arg(i + 3));
@@ -135,6 +134,12 @@ bool frmDrucken::eventFilter(QObject* objekt, QEvent* ereignis)
     switch (ereignis->type()) {
     case QEvent::KeyPress: {
         const auto* taste = static_cast<QKeyEvent*>(ereignis);
+        // Enter prints ("OK" is the default button) from within the field:
+        // the field is left first, as a click on "OK" leaves it.
+        if (taste->key() == Qt::Key_Return || taste->key() == Qt::Key_Enter) {
+            feldVerlassen(index);
+            return false;
+        }
         const QString text = taste->text();
         if (text.size() != 1 ||
             (taste->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))

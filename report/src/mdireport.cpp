@@ -24,6 +24,7 @@
 #include <QSaveFile>
 #include <QScrollArea>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <cups/cups.h>
@@ -57,12 +58,17 @@ mdiReport::mdiReport(vorsa::IDesktop* desktop, vorsa::IReporter* reporter, QWidg
     // The report starts on the system's default printer, so that the margins,
     // the print dialog and the printing all speak of the same printer.
     m_dok.druck.PrinterIndex = m_drucker.index();
-    guarded(m_reporter, QStringLiteral("MDIForm_Load"), [&] {
+    try {
         vorsa::FensterPositionLaden(this, DesignedWidth, DesignedHeight, ProgrammTitel);
         if (m_dok.druck.Copies == 0)
             m_dok.druck.Copies = 1;
         m_dok.schrift = AktuelleSchrift{};
-    });
+    } catch (const vorsa::VbError& e) {
+        // Said once the caller has its report: a box that waits for the user
+        // must not hold up the program (or the D-Bus call) that makes it.
+        QTimer::singleShot(
+            0, this, [this, e] { m_reporter.reportError(QStringLiteral("MDIForm_Load"), e); });
+    }
 }
 
 mdiReport::~mdiReport() = default;

@@ -19,6 +19,7 @@ constexpr double TwipsProMillimeter = 1440 / 25.4;
 // The key under which Qt's print engine for CUPS takes job options (name,
 // value, name, value ...), as Qt's own print dialog passes them.
 constexpr auto CupsOptionen = QPrintEngine::PrintEnginePropertyKey(0xfe00);
+const QStringList EineKopie{QStringLiteral("copies"), QStringLiteral("1")};
 
 QPageLayout a4OhneDrucker()
 {
@@ -81,8 +82,11 @@ qint32 ReportDrucker::auswaehlen(qint32 index)
     }
     auto drucker = std::make_unique<QPrinter>(QPrinterInfo::printerInfo(liste.at(index)),
                                               QPrinter::HighResolution);
-    // Copies are made by the report itself, in its own order.
+    // Copies are made by the report itself, in its own order. Qt names no
+    // copy count for one copy, and CUPS would then make as many as the
+    // queue's default: the job says one.
     drucker->setCopyCount(1);
+    drucker->printEngine()->setProperty(CupsOptionen, EineKopie);
     drucker->setFullPage(false);
     m_drucker = std::move(drucker);
     m_name = liste.at(index);
@@ -135,8 +139,8 @@ bool ReportDrucker::setPaperBin(qint32 code)
         return false;
     m_drucker->setPaperSource(bin->quelle);
     m_drucker->printEngine()->setProperty(
-        CupsOptionen,
-        QStringList{QStringLiteral("media-source"), QString::fromLatin1(bin->medienquelle)});
+        CupsOptionen, EineKopie + QStringList{QStringLiteral("media-source"),
+                                              QString::fromLatin1(bin->medienquelle)});
     return true;
 }
 

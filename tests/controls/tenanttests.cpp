@@ -177,4 +177,25 @@ void TenantListTests::aConnectionOpenedLaterIsReadWhenNamedAgain()
     QSqlDatabase::removeDatabase(QStringLiteral("spaeter"));
 }
 
+void TenantListTests::theListOutlivesTheHostsConnection()
+{
+    fill({{1, QStringLiteral("Zentrale")}, {2, QStringLiteral("Nord")}});
+    Toolbar t;
+    {
+        QSqlDatabase kurz = m_backend.open(QStringLiteral("kurz"));
+        QVERIFY(kurz.isOpen());
+        t.bar.setRowSource(QStringLiteral("kurz"));
+        t.bar.setBoundText(QStringLiteral("1"));
+        // The host closes and releases its connection once the list is read.
+        kurz.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("kurz"));
+    QCOMPARE(t.shown(), (QStringList{"Zentrale", "Nord"}));
+    QCOMPARE(t.bar.BoundText(), QStringLiteral("1"));
+    t.bar.cboMandant()->setCurrentIndex(1);
+    QCOMPARE(t.bar.BoundText(), QStringLiteral("2"));
+    QCOMPARE(t.changes.last(), (std::pair<int, int>{2, 2}));
+    QVERIFY(t.reporter.entries.isEmpty());
+}
+
 } // namespace vorsa::test

@@ -33,6 +33,7 @@ private slots:
     void aBoundValueThatIsNoNumberIsReported();
     void missingTableOrColumnIsReported();
     void aConnectionOpenedLaterIsReadWhenNamedAgain();
+    void theListOutlivesTheHostsConnection();
 
 private:
     void fill(const QList<std::pair<int, QString>>& tenants);

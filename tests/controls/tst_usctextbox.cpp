@@ -164,6 +164,23 @@ private slots:
         QCOMPARE(f.edit()->text(), QStringLiteral("bc"));
     }
 
+    void hostTakesAKeyWithKeyCodeZero()
+    {
+        Form f;
+        f.setRaw(QStringLiteral("abc"));
+        connect(f.box, &uscTextBox::KeyDown, f.box, [](qint16& code, qint16&) { code = 0; });
+        // Delete and the caret keys are no longer the edit box's ...
+        f.edit()->setCursorPosition(1);
+        QTest::keyClick(f.edit(), Qt::Key_Delete);
+        QTest::keyClick(f.edit(), Qt::Key_Right);
+        QTest::keyClick(f.edit(), Qt::Key_End);
+        QCOMPARE(f.edit()->text(), QStringLiteral("abc"));
+        QCOMPARE(f.edit()->cursorPosition(), 1);
+        // ... a character still goes on to KeyPress and is typed.
+        f.type(QStringLiteral("x"));
+        QCOMPARE(f.edit()->text(), QStringLiteral("axbc"));
+    }
+
     void keyEventsCarryKeyCodeAndShift()
     {
         Form f;
@@ -342,6 +359,22 @@ private slots:
         f.leave();
         QVERIFY(f.reporter.entries.isEmpty());
         QCOMPARE(f.edit()->text(), QString());
+    }
+
+    void aFocusedBoxCanBeDeleted()
+    {
+        // A form that drops a field while the user is in it: the box goes
+        // without handling a focus loss of its own.
+        Form f;
+        f.box->setDatenTyp(uscTextBox::Datum);
+        QVERIFY(f.show());
+        f.enter();
+        f.setRaw(QStringLiteral("5"));
+        QVERIFY(f.edit()->hasFocus());
+        delete f.box;
+        QVERIFY(f.reporter.entries.isEmpty());
+        f.other->setFocus(Qt::MouseFocusReason);
+        QVERIFY(f.other->hasFocus());
     }
 
     void focusLossNormalisesByType()

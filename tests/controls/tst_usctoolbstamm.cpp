@@ -420,6 +420,30 @@ private slots:
                             "Click"}));
     }
 
+    void doubleClickOnTheBarRaisesClickOnce()
+    {
+        Form f;
+        QVERIFY(f.show());
+        QStringList mouse;
+        connect(f.bar, &uscToolbStamm::MouseDown, f.bar, [&] { mouse << QStringLiteral("Down"); });
+        connect(f.bar, &uscToolbStamm::MouseUp, f.bar, [&] { mouse << QStringLiteral("Up"); });
+        connect(f.bar, &uscToolbStamm::Click, f.bar, [&] { mouse << QStringLiteral("Click"); });
+        connect(f.bar, &uscToolbStamm::DblClick, f.bar,
+                [&] { mouse << QStringLiteral("DblClick"); });
+        // What a double click delivers: press, release, double click, release.
+        QToolBar* bar = f.bar->Toolbar1();
+        const QPoint at(bar->width() - 3, 5);
+        QTest::mousePress(bar, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, at);
+        QTest::mouseDClick(bar, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, at);
+        QCOMPARE(mouse, (QStringList{"Down", "Up", "Click", "DblClick", "Up"}));
+        // The next click is a click again.
+        mouse.clear();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, at, 500);
+        QCOMPARE(mouse, (QStringList{"Down", "Up", "Click"}));
+    }
+
     void keyboardHelperRunsTheEnabledButtons()
     {
         Form f;
@@ -510,6 +534,23 @@ private slots:
         g.bar->InitProperties();
         QCOMPARE(g.bar->ListField(), QStringLiteral("MandName"));
         QCOMPARE(g.bar->BoundColumn(), QStringLiteral("MandNr"));
+    }
+
+    void loadingReturnsToTheDetailView()
+    {
+        Form f;
+        QVERIFY(f.show());
+        f.click(QStringLiteral("VW-List"));
+        QVERIFY(f.bar->ListenAnsichtOn());
+        QVERIFY(f.bar->LoadProperties(f.bar->SaveProperties()));
+        QVERIFY(!f.bar->ListenAnsichtOn());
+        QVERIFY(!f.bar->txtSuchen()->isVisible());
+        QCOMPARE(f.enabledCommands(), kBrowsing);
+        // The next click switches the table view on, not off.
+        f.events.clear();
+        f.click(QStringLiteral("VW-List"));
+        QCOMPARE(f.events,
+                 (QStringList{"Listenansicht", "ListenAnsicht true", "ButtonClick VW-List"}));
     }
 
     void formFileCreatesTheControlByClassName()

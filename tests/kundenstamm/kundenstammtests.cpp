@@ -419,6 +419,9 @@ void KundenstammTests::fieldsKeepNullAndConvertDates()
     QCOMPARE(w.reporter.entries.size(), 1);
     const QVariant seit = value(db, "KundeSeit", 48);
     QCOMPARE(kundenstamm::KundenModell::textAusWert(seit), QStringLiteral("2020/02/29"));
+    // A fraction reaches a number box with the decimal comma, never as thousands.
+    QCOMPARE(kundenstamm::KundenModell::textAusWert(2.675), QStringLiteral("2,675"));
+    QCOMPARE(kundenstamm::KundenModell::textAusWert(1234.5), QStringLiteral("1234,5"));
     QCOMPARE(w.shown(QStringLiteral("KundeSeit")), QStringLiteral("29.02.2020"));
 }
 

@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cups/cups.h>
 
 using namespace OrvoReport2;
 using reporttest::Report;
@@ -28,6 +29,36 @@ void fuellen(Report& r, int seiten)
         r->AddSeite();
         r->AddTextObjekt(QStringLiteral("Seite %1").arg(i), 1, 1);
     }
+}
+
+// The job options CUPS keeps for the one job waiting on a stopped queue
+// (name -> value as text; integers in decimal).
+QMap<QString, QString> wartenderAuftrag(const QString& warteschlange)
+{
+    QMap<QString, QString> werte;
+    cups_job_t* auftraege = nullptr;
+    const int anzahl =
+        cupsGetJobs2(CUPS_HTTP_DEFAULT, &auftraege, warteschlange.toLocal8Bit().constData(), 0,
+                     CUPS_WHICHJOBS_ACTIVE);
+    if (anzahl != 1) {
+        cupsFreeJobs(anzahl, auftraege);
+        return werte;
+    }
+    ipp_t* frage = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+    const QByteArray uri =
+        QByteArrayLiteral("ipp://localhost/jobs/") + QByteArray::number(auftraege[0].id);
+    ippAddString(frage, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.constData());
+    cupsFreeJobs(anzahl, auftraege);
+    ipp_t* antwort = cupsDoRequest(CUPS_HTTP_DEFAULT, frage, "/");
+    for (ipp_attribute_t* a = ippFirstAttribute(antwort); a; a = ippNextAttribute(antwort)) {
+        if (!ippGetName(a) || ippGetGroupTag(a) != IPP_TAG_JOB)
+            continue;
+        char text[256];
+        ippAttributeString(a, text, sizeof text);
+        werte.insert(QString::fromUtf8(ippGetName(a)), QString::fromUtf8(text));
+    }
+    ippDelete(antwort);
+    return werte;
 }
 
 // "OK" in a print dialog set up by `einrichten`.
@@ -58,6 +89,7 @@ private slots:
     void landscapeComesOutLandscape();
     void paperBinIsPassedWhereThePrinterHasIt();
     void pageWithABrokenPictureStillGivesItsSheet();
+    void jobAsksCupsForOneCopyWithTheBinWhateverTheQueueDefaults();
 
 private:
     std::unique_ptr<CupsDaemon> m_cups;
@@ -281,6 +313,34 @@ void DruckenTest::pageWithABrokenPictureStillGivesItsSheet()
     const QStringList pdfs = m_cups->neuePdfs(0, 1);
     QCOMPARE(pdfs.size(), 1);
     QCOMPARE(reporttest::seitenTexte(pdfs.at(0)), (QStringList{"Vorher", "Seite 2"}));
+}
+
+void DruckenTest::jobAsksCupsForOneCopyWithTheBinWhateverTheQueueDefaults()
+{
+    // A queue that makes two copies of every job unless the job says
+    // otherwise, held so that the job's options can be read.
+    const QString schlange = CupsDaemon::ZweiterDrucker;
+    QVERIFY(m_cups->werkzeug(QStringLiteral("lpadmin"),
+                             {QStringLiteral("-p"), schlange, QStringLiteral("-o"),
+                              QStringLiteral("copies-default=2")}));
+    QVERIFY(m_cups->werkzeug(QStringLiteral("cupsdisable"), {schlange}));
+    Report r;
+    fuellen(r, 2);
+    r->setPrinterSelection(1);
+    r->setPaperBin(2);
+    r->setCopies(3);
+    drucken(r);
+    QVERIFY(r.reporter.entries.isEmpty());
+    const auto auftrag = wartenderAuftrag(schlange);
+    m_cups->werkzeug(QStringLiteral("cancel"), {QStringLiteral("-a"), schlange});
+    QVERIFY(m_cups->werkzeug(QStringLiteral("cupsenable"), {schlange}));
+    QVERIFY(m_cups->werkzeug(QStringLiteral("lpadmin"),
+                             {QStringLiteral("-p"), schlange, QStringLiteral("-o"),
+                              QStringLiteral("copies-default=1")}));
+    QVERIFY2(!auftrag.isEmpty(), "no job waiting");
+    // The three copies are in the job's pages; CUPS must not multiply them.
+    QCOMPARE(auftrag.value(QStringLiteral("copies")), QStringLiteral("1"));
+    QCOMPARE(auftrag.value(QStringLiteral("media-source")), QStringLiteral("bottom"));
 }
 
 int main(int argc, char** argv)

@@ -10,12 +10,15 @@
 #include <QDBusObjectPath>
 #include <QDBusReply>
 #include <QDBusVariant>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 
 namespace {
 const QString Dienst = QStringLiteral("OrvoReport2.clsReport");
@@ -93,9 +96,12 @@ private slots:
     void propertiesKeepTheirAccessAndReportErrors();
     void callsWithWrongArgumentsAreRefused();
     void showAnswersAtOnceAndRunsBeforeTheCallsAfterIt();
+    void pdfIsWrittenOnlyWhereTheCallerSaysExactly();
     void reportsOfACreatorThatLeavesAreReleased();
     void theInstalledInterfaceIsTheOneServed();
     void pythonExampleMakesItsReport();
+    void placementThatCannotBeReadDoesNotHoldUpTheCaller();
+    void cleanupTestCase();
 
 private:
     QTemporaryDir m_dir;
@@ -223,6 +229,20 @@ void ReportDBusTest::showAnswersAtOnceAndRunsBeforeTheCallsAfterIt()
     report(r, "Release");
 }
 
+void ReportDBusTest::pdfIsWrittenOnlyWhereTheCallerSaysExactly()
+{
+    // The program does not run in the caller's folder: a relative name would
+    // put the file where the caller never looks.
+    const QString r = erschaffen();
+    report(r, "AddSeite");
+    report(r, "AddTextObjekt", {text("PDF"), 1.0, 1.0, "L"});
+    QCOMPARE(antwort(report(r, "PdfSpeichern", {QStringLiteral("relativ.pdf")})), QVariant(false));
+    const QString pfad = m_dir.filePath(QStringLiteral("absolut.pdf"));
+    QCOMPARE(antwort(report(r, "PdfSpeichern", {pfad})), QVariant(true));
+    QVERIFY(QFile::exists(pfad));
+    report(r, "Release");
+}
+
 void ReportDBusTest::reportsOfACreatorThatLeavesAreReleased()
 {
     const QString name = QStringLiteral("zweiter-client");
@@ -290,6 +310,43 @@ void ReportDBusTest::pythonExampleMakesItsReport()
     QCOMPARE(beispiel.exitCode(), 0);
     // Its report left the bus with the script; the preview stays open.
     QTRY_COMPARE(berichte(), vorher);
+}
+
+void ReportDBusTest::placementThatCannotBeReadDoesNotHoldUpTheCaller()
+{
+    // The preview's box about it waits for a user; the script does not.
+    const QString conf = m_dir.filePath(QStringLiteral("config/OrvoReport2.conf"));
+    QFile alt(conf);
+    QVERIFY(alt.open(QIODevice::ReadOnly));
+    const QByteArray vorher = alt.readAll();
+    alt.close();
+    {
+        QSettings s(conf, QSettings::IniFormat);
+        s.setValue(QStringLiteral("Settings/mdiReportMax"), QStringLiteral("kaputt"));
+    }
+    QElapsedTimer uhr;
+    uhr.start();
+    const QString r = erschaffen();
+    QVERIFY(!r.isEmpty());
+    QCOMPARE(antwort(report(r, "AddSeite")), QVariant(true));
+    QVERIFY2(uhr.elapsed() < 5000, qPrintable(QString::number(uhr.elapsed())));
+    report(r, "Release");
+    QVERIFY(alt.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    alt.write(vorher);
+}
+
+void ReportDBusTest::cleanupTestCase()
+{
+    if (!vorsa::test::privaterBus())
+        return;
+    // The previews left open keep their placement in the test's folder when
+    // the program ends: it ends now, while that folder is still there.
+    QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+    const QDBusReply<uint> pid = bus->servicePid(Dienst);
+    QVERIFY(pid.isValid());
+    QCOMPARE(::kill(pid_t(pid.value()), SIGTERM), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!bus->isServiceRegistered(Dienst), 15000);
+    QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("config/OrvoReport2.conf"))));
 }
 
 int main(int argc, char** argv)
