@@ -345,15 +345,14 @@ int main(int argc, char* argv[])
     const QCommandLineOption clientsOption(QStringLiteral("clients"),
                                            QStringLiteral("Anzahl der Clients."),
                                            QStringLiteral("N"), QStringLiteral("50"));
-    const QCommandLineOption spacingOption(
-        QStringLiteral("spacing-ms"), QStringLiteral("Abstand der Anrufe der Latenzmessung."),
-        QStringLiteral("MS"), QStringLiteral("20"));
+    const QCommandLineOption spacingOption(QStringLiteral("spacing-ms"),
+                                           QStringLiteral("Abstand der Anrufe der Latenzmessung."),
+                                           QStringLiteral("MS"), QStringLiteral("20"));
     const QCommandLineOption sharedOption(
         QStringLiteral("shared-cpu"),
         QStringLiteral("Server und Clients nicht auf je eine eigene CPU legen."));
-    parser.addOptions(
-        {serverOption, compareOption, callsOption, memoryOption, clientsOption, spacingOption,
-         sharedOption});
+    parser.addOptions({serverOption, compareOption, callsOption, memoryOption, clientsOption,
+                       spacingOption, sharedOption});
     parser.process(app);
     const int rows = parser.positionalArguments().isEmpty()
                          ? 1000000
@@ -380,11 +379,13 @@ int main(int argc, char* argv[])
     bool ok = true;
     Figures base;
     if (!compare.isEmpty()) {
-        base = run(compare, dir.path(), numbers, calls, memoryCalls, clientCount, pinned, spacingMs);
+        base =
+            run(compare, dir.path(), numbers, calls, memoryCalls, clientCount, pinned, spacingMs);
         print(QStringLiteral("base_"), base);
         ok = ok && base.ok;
     }
-    const Figures now = run(server, dir.path(), numbers, calls, memoryCalls, clientCount, pinned, spacingMs);
+    const Figures now =
+        run(server, dir.path(), numbers, calls, memoryCalls, clientCount, pinned, spacingMs);
     print(QString(), now);
     ok = ok && now.ok;
     if (!compare.isEmpty() && base.ok && now.ok) {

@@ -401,9 +401,9 @@ void TestTelNrGenerieren::callAfterABuildFindsTheNewIndex()
             answers << f.value("Anrufer") + " " + f.value("Icon") + " " + f.value("Kunde");
         }
     }
-    QCOMPARE(answers, (QStringList{before.first().first + " 1 " + before.first().second,
-                                   after.first().first + " 1 " + after.first().second,
-                                   gone + " 3 ***"}));
+    QCOMPARE(answers,
+             (QStringList{before.first().first + " 1 " + before.first().second,
+                          after.first().first + " 1 " + after.first().second, gone + " 3 ***"}));
     core.Form_Unload();
 }
 

@@ -201,7 +201,8 @@ private slots:
         QProcess p;
         p.start(analyze, {QStringLiteral("verify"), copy.fileName()});
         QVERIFY(p.waitForFinished(30000));
-        const QString said = QString::fromUtf8(p.readAllStandardError() + p.readAllStandardOutput());
+        const QString said =
+            QString::fromUtf8(p.readAllStandardError() + p.readAllStandardOutput());
         QCOMPARE(p.exitCode(), 0);
         QVERIFY2(said.trimmed().isEmpty(), qPrintable(said));
     }
