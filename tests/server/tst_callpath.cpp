@@ -6,6 +6,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTcpServer>
 #include <QTest>
 
 using namespace vorsa;
@@ -424,6 +425,33 @@ private slots:
         f.line->ring({}, QStringLiteral("0521222"));
         QVERIFY2(f.reporter.entries.isEmpty(), qPrintable(f.reporter.procedures().join(',')));
         QVERIFY(f.journal().last().contains(QStringLiteral("Name=Hansa Filiale;")));
+    }
+
+    void databaseServerThatDoesNotAnswerHoldsACallOnlyBriefly()
+    {
+        // A PostgreSQL server that takes the connection and never answers
+        // (hung, or the network swallows its packets): the call waits for it
+        // no longer than SecDbConnect seconds, then goes out unidentified.
+        if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+            QSKIP("Qt's PostgreSQL driver is not installed");
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        ServerFixture f;
+        prepare(f);
+        f.write(QStringLiteral("udlVorsa.UDL"),
+                "[oledb]\r\nProvider=PostgreSQL;Data Source=127.0.0.1;Location=vorsa;"
+                "User ID=vorsa;Port=" +
+                    QByteArray::number(silent.serverPort()) + "\r\n");
+        f.set("Settings", "SecDbConnect", QStringLiteral("2"));
+        f.load();
+        QElapsedTimer took;
+        took.start();
+        f.line->ring({}, QStringLiteral("0521111"));
+        const qint64 ms = took.elapsed();
+        QVERIFY2(ms >= 1500 && ms < 5000, qPrintable(QString::number(ms)));
+        QCOMPARE(f.reporter.procedures(), QStringList{QStringLiteral("AnruferSuchen")});
+        QCOMPARE(f.journal().size(), 1);
+        QVERIFY(f.journal().first().startsWith(QStringLiteral("*D*Icon=3;")));
     }
 
     void quoteInTheCallingNumberCannotChangeTheStatement()
