@@ -1,9 +1,11 @@
+#include "commandline.h"
 #include "frmpeera.h"
 #include "gui/guiapplication.h"
 #include "programdir.h"
 #include "unixsignals.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 
 int main(int argc, char* argv[])
 {
@@ -11,11 +13,23 @@ int main(int argc, char* argv[])
     // file again for every date it converts, and every listed call has one.
     if (!qEnvironmentVariableIsSet("TZ"))
         qputenv("TZ", ":/etc/localtime");
+    const auto setUp = [](QCommandLineParser& parser) {
+        vorsa::setUpCommandLine(parser, QStringLiteral("VorsaCl"),
+                                QStringLiteral("Vorsamelder-Arbeitsplatz: zeigt die Anrufer, die "
+                                               "der Anrufserver VorsaSrv meldet."));
+        parser.addOption({QStringLiteral("dir"),
+                          QStringLiteral("Programmordner mit VorsaCl.INI (Vorgabe: der Ordner "
+                                         "des Programms)."),
+                          QStringLiteral("ORDNER")});
+    };
+    vorsa::answerHelpAndVersion(argc, argv, setUp);
     if (!vorsa::displayAvailable())
         return vorsa::refuseWithoutDisplay();
     QApplication app(argc, argv);
     vorsa::installGermanTranslations(app);
-    QApplication::setApplicationName(QStringLiteral("VorsaCl"));
+    QCommandLineParser parser;
+    setUp(parser);
+    parser.process(app);
 
     vorsa::frmPeerA window(vorsa::programDirectory(QApplication::arguments()));
     // A logout or kill closes the window the orderly way, so placement,

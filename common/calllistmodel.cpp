@@ -1,5 +1,6 @@
 #include "calllistmodel.h"
 
+#include "call.h"
 #include "fielddefinitions.h"
 
 #include <algorithm>
@@ -25,15 +26,67 @@ int CallListModel::columnIndex(const QString& key) const
     return -1;
 }
 
-void CallListModel::addRow(int icon, const QStringList& cells)
+void CallListModel::setMaxRows(int rows)
 {
+    m_maxRows = std::max(rows, 0);
+    trim();
+}
+
+void CallListModel::trim()
+{
+    if (m_maxRows == 0 || m_rows.size() <= size_t(m_maxRows))
+        return;
+    const int excess = int(m_rows.size()) - m_maxRows;
     if (m_bulk) {
-        m_rows.push_back({icon, cells});
+        m_rows.erase(m_rows.begin(), m_rows.begin() + excess);
         return;
     }
+    // The oldest rows are the last ones the views show.
+    beginRemoveRows({}, m_maxRows, m_maxRows + excess - 1);
+    m_rows.erase(m_rows.begin(), m_rows.begin() + excess);
+    endRemoveRows();
+}
+
+void CallListModel::addRow(int icon, const QStringList& cells)
+{
+    addRow(Row{icon, cells});
+}
+
+void CallListModel::addRow(Row row)
+{
+    if (m_bulk) {
+        m_rows.push_back(std::move(row));
+        trim();
+        return;
+    }
+    // Room first, so that the list never holds more than its limit.
+    if (m_maxRows > 0 && m_rows.size() >= size_t(m_maxRows)) {
+        const int keep = m_maxRows - 1;
+        beginRemoveRows({}, keep, int(m_rows.size()) - 1);
+        m_rows.erase(m_rows.begin(), m_rows.end() - keep);
+        endRemoveRows();
+    }
     beginInsertRows({}, 0, 0);
-    m_rows.push_back({icon, cells});
+    m_rows.push_back(std::move(row));
     endInsertRows();
+}
+
+void CallListModel::addOlderRows(std::vector<Row> rows)
+{
+    size_t take = rows.size();
+    if (m_maxRows > 0)
+        take =
+            std::min(take, m_rows.size() >= size_t(m_maxRows) ? size_t(0)
+                                                              : size_t(m_maxRows) - m_rows.size());
+    if (take == 0)
+        return;
+    const auto from = rows.end() - qsizetype(take);
+    if (!m_bulk)
+        beginInsertRows({}, int(m_rows.size()), int(m_rows.size() + take) - 1);
+    m_rows.insert(m_rows.begin(), std::make_move_iterator(from),
+                  std::make_move_iterator(rows.end()));
+    if (!m_bulk)
+        endInsertRows();
 }
 
 void CallListModel::clear()
@@ -61,6 +114,21 @@ void CallListModel::endBulk()
         return;
     m_bulk = false;
     endResetModel();
+}
+
+CallListModel::Row CallListModel::rowOf(const FieldDefinitions& fields, const Call& call,
+                                        int iconCount) const
+{
+    Row row;
+    row.icon = std::clamp(call.icon, 0, std::max(iconCount, 0));
+    row.cells.reserve(m_columns.size());
+    for (const auto& column : m_columns) {
+        const int i = fields.indexOf(column.key);
+        row.cells.append(i >= 0 && i < call.values.size()
+                             ? fields.at(i).FormatierteAusgabe(call.values.at(i))
+                             : QString());
+    }
+    return row;
 }
 
 int CallListModel::rowIcon(int row) const
@@ -123,17 +191,10 @@ QVariant CallListModel::headerData(int section, Qt::Orientation orientation, int
     return {};
 }
 
-void ListView1DatenAdd(CallListModel& model, const FieldDefinitions& fields, int iconNumber,
+void ListView1DatenAdd(CallListModel& model, const FieldDefinitions& fields, const Call& call,
                        int iconCount)
 {
-    const int icon = std::clamp(iconNumber, 0, std::max(iconCount, 0));
-    QStringList cells;
-    cells.reserve(model.columnCount());
-    for (const auto& column : model.columns()) {
-        const clsDaten* d = fields.find(column.key);
-        cells.append(d ? d->FormatierteAusgabe() : QString());
-    }
-    model.addRow(icon, cells);
+    model.addRow(model.rowOf(fields, call, iconCount));
 }
 
 } // namespace vorsa

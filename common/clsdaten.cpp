@@ -4,15 +4,15 @@
 
 namespace vorsa {
 
-QString clsDaten::FormatierteAusgabe() const
+QString clsDaten::FormatierteAusgabe(const QVariant& value) const
 {
     // A null (an empty database field) shows as an empty cell, with or without
     // a pattern, instead of failing the whole row.
-    if (FieldValue.isNull())
+    if (value.isNull())
         return QString();
     if (!ColumnFormat.isEmpty())
-        return vbFormat(FieldValue, ColumnFormat);
-    return vbText(FieldValue);
+        return vbFormat(value, ColumnFormat);
+    return vbText(value);
 }
 
 } // namespace vorsa

@@ -33,22 +33,35 @@ clsDaten& FieldDefinitions::ClassDatenInstanzieren(const QString& fieldName)
 
 clsDaten* FieldDefinitions::find(const QString& fieldName)
 {
-    for (auto& d : m_items) {
-        if (d.FieldName.compare(fieldName, Qt::CaseInsensitive) == 0)
-            return &d;
+    const int i = indexOf(fieldName);
+    return i < 0 ? nullptr : &m_items[size_t(i)];
+}
+
+int FieldDefinitions::indexOf(QStringView fieldName) const
+{
+    for (size_t i = 0; i < m_items.size(); ++i) {
+        if (m_items[i].FieldName.compare(fieldName, Qt::CaseInsensitive) == 0)
+            return int(i);
     }
-    return nullptr;
+    return -1;
+}
+
+Call FieldDefinitions::emptyCall() const
+{
+    Call call;
+    call.values.fill(QVariant(QString()), qsizetype(m_items.size()));
+    return call;
+}
+
+QVariant FieldDefinitions::value(const Call& call, const QString& fieldName) const
+{
+    const int i = indexOf(fieldName);
+    return i >= 0 && i < call.values.size() ? call.values.at(i) : QVariant();
 }
 
 const clsDaten* FieldDefinitions::find(const QString& fieldName) const
 {
     return const_cast<FieldDefinitions*>(this)->find(fieldName);
-}
-
-void FieldDefinitions::clearValues()
-{
-    for (auto& d : m_items)
-        d.FieldValue = QString();
 }
 
 void FieldDefinitions::clear()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "call.h"
 #include "clsdaten.h"
 
 #include <QList>
@@ -28,8 +29,13 @@ public:
     auto begin() const { return m_items.begin(); }
     auto end() const { return m_items.end(); }
 
-    // Every FieldValue becomes empty text.
-    void clearValues();
+    // The position of a definition (ignoring case); -1 when there is none.
+    int indexOf(QStringView fieldName) const;
+    // A call to fill: icon 0 and empty text for every field.
+    Call emptyCall() const;
+    // The value of a named field of a call; an invalid value when there is no
+    // such field.
+    QVariant value(const Call& call, const QString& fieldName) const;
     // Removes every definition, last first.
     void clear();
 

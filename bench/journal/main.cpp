@@ -1,21 +1,68 @@
 // Reloads a call journal of 1,000,000 entries into the server's call list
-// ("Aktualisieren" -> "Alles") and prints the time it took.
+// ("Aktualisieren" -> "Alles" and "Heute") with the default row limit and
+// without one, and prints the times and the longest time the window could
+// not react meanwhile.
 // Usage: bench_journal [entries]
 #include "desktop.h"
 #include "iconlist.h"
 #include "ini.h"
 #include "reporter.h"
 #include "servercore.h"
+#include "testfiles.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 
 using namespace vorsa;
+
+namespace {
+
+struct Reload {
+    double seconds = 0;
+    double cpuSeconds = 0;
+    double longestBlockMs = 0; // the longest gap between two ticks of a 1 ms timer
+    int rows = 0;
+};
+
+Reload measure(ServerCore& core, const std::function<void()>& reload)
+{
+    Reload r;
+    QElapsedTimer since;
+    qint64 longest = 0;
+    QTimer tick;
+    tick.setInterval(1);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        longest = qMax(longest, since.nsecsElapsed());
+        since.restart();
+    });
+    tick.start();
+    since.start();
+    QElapsedTimer t;
+    t.start();
+    const std::clock_t cpu0 = std::clock();
+    reload();
+    longest = qMax(longest, since.nsecsElapsed());
+    r.seconds = double(t.nsecsElapsed()) / 1e9;
+    r.cpuSeconds = double(std::clock() - cpu0) / CLOCKS_PER_SEC;
+    r.longestBlockMs = double(longest) / 1e6;
+    r.rows = core.callList().rowCount();
+    return r;
+}
+
+void print(const char* prefix, const char* name, const Reload& r)
+{
+    std::printf("%s%s_s=%.3f\n%s%s_cpu_s=%.3f\n%s%s_longest_block_ms=%.1f\n%s%s_rows=%d\n", prefix,
+                name, r.seconds, prefix, name, r.cpuSeconds, prefix, name, r.longestBlockMs, prefix,
+                name, r.rows);
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -26,14 +73,8 @@ int main(int argc, char** argv)
     const int entries = argc > 1 ? std::atoi(argv[1]) : 1000000;
     QTemporaryDir dir;
     const QString ini = dir.filePath(QStringLiteral("VorsaSrv.INI"));
-    quint16 port;
-    {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        port = probe.serverPort();
-    }
     IniSchreiben(QStringLiteral("Settings"), QStringLiteral("LocalPort"), ini,
-                 QString::number(port));
+                 QString::number(test::freePort()));
     IniSchreiben(QStringLiteral("Table"), QStringLiteral("Name"), ini,
                  QStringLiteral("TTelefonNr"));
     const char* fields[] = {"Datum", "Anrufer", "Name", "Strasse", "Ort", "Versuche"};
@@ -45,54 +86,47 @@ int main(int argc, char** argv)
                          QStringLiteral("hh:mm  dd.mm.yy"));
     }
 
-    ServerCore::Environment env;
-    LogReporter reporter;
-    HeadlessDesktop desktop;
-    FileIconList icons;
-    env.programDir = dir.path();
-    env.reporter = &reporter;
-    env.desktop = &desktop;
-    env.icons = &icons;
-    ServerCore core(env);
-    core.Form_Load();
-
-    {
-        QFile log(core.settings().logFile);
-        log.open(QIODevice::Append);
-        QByteArray chunk;
-        for (int i = 0; i < entries; ++i) {
-            chunk += QStringLiteral(
-                         "*D*Icon=1;Datum=%1.12.2026 %2:%3:%4;Anrufer=0521%5;Name=Müller, Hans;"
-                         "Strasse=Hauptstraße 5;Ort=Bielefeld;Versuche=0\r\n")
-                         .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
-                         .arg(i / 3600 % 24, 2, 10, QLatin1Char('0'))
-                         .arg(i / 60 % 60, 2, 10, QLatin1Char('0'))
-                         .arg(i % 60, 2, 10, QLatin1Char('0'))
-                         .arg(i, 7, 10, QLatin1Char('0'))
-                         .toLatin1();
-            if (chunk.size() > (1 << 20)) {
-                log.write(chunk);
-                chunk.clear();
+    const auto run = [&](const QString& limit, const char* prefix) {
+        IniSchreiben(QStringLiteral("Settings"), QStringLiteral("MaxListenZeilen"), ini, limit);
+        ServerCore::Environment env;
+        LogReporter reporter;
+        HeadlessDesktop desktop;
+        FileIconList icons;
+        env.programDir = dir.path();
+        env.reporter = &reporter;
+        env.desktop = &desktop;
+        env.icons = &icons;
+        ServerCore core(env);
+        core.Form_Load();
+        static bool written = false;
+        if (!written) {
+            written = true;
+            QFile log(core.settings().logFile);
+            log.open(QIODevice::Append);
+            QByteArray chunk;
+            for (int i = 0; i < entries; ++i) {
+                chunk += QStringLiteral("*D*Icon=1;Datum=%1.12.2026 %2:%3:%4;Anrufer=0521%5;"
+                                        "Name=Müller, Hans;Strasse=Hauptstraße 5;Ort=Bielefeld;"
+                                        "Versuche=0\r\n")
+                             .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
+                             .arg(i / 3600 % 24, 2, 10, QLatin1Char('0'))
+                             .arg(i / 60 % 60, 2, 10, QLatin1Char('0'))
+                             .arg(i % 60, 2, 10, QLatin1Char('0'))
+                             .arg(i, 7, 10, QLatin1Char('0'))
+                             .toLatin1();
+                if (chunk.size() > (1 << 20)) {
+                    log.write(chunk);
+                    chunk.clear();
+                }
             }
+            log.write(chunk);
         }
-        log.write(chunk);
-    }
-
-    QElapsedTimer t;
-    t.start();
-    const std::clock_t cpu0 = std::clock();
-    core.mnuAlles_Click();
-    const double all = t.elapsed() / 1000.0;
-    const double allCpu = double(std::clock() - cpu0) / CLOCKS_PER_SEC;
-    t.restart();
-    core.mnuHeute_Click();
-    const double today = t.elapsed() / 1000.0;
+        print(prefix, "reload_all", measure(core, [&] { core.mnuAlles_Click(); }));
+        print(prefix, "reload_today", measure(core, [&] { core.mnuHeute_Click(); }));
+        core.Form_Unload();
+    };
     std::printf("journal_entries=%d\n", entries);
-    std::printf("rows_after_reload_today=%d\n", core.callList().rowCount());
-    std::printf("reload_all_s=%.2f\n", all);
-    std::printf("reload_all_cpu_s=%.2f\n", allCpu);
-    std::printf("reload_all_entries_per_s=%.0f\n", entries / all);
-    std::printf("reload_today_filter_s=%.2f\n", today);
-    core.Form_Unload();
+    run(QStringLiteral("10000"), "");
+    run(QStringLiteral("0"), "unlimited_");
     return 0;
 }

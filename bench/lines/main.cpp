@@ -3,9 +3,9 @@
 // client exactly once, except repeats inside the repeat window. Prints
 // name=value figures: INVITE to 180 and INVITE to client line, 50th and 99th
 // percentile, and the delivery counts.
-#include "serverfixture.h"
 #include "sip/sipline.h"
 #include "sippeer.h"
+#include "sipserverfixture.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -147,8 +147,7 @@ int main(int argc, char** argv)
             return 1;
         }
     }
-    const qint64 measuredPid =
-        lineOnly ? QCoreApplication::applicationPid() : fixture.server.processId();
+    const qint64 measuredPid = lineOnly ? QCoreApplication::applicationPid() : fixture.server.pid();
 
     // Arrival of each caller's line at each client.
     const int clientCount = lineOnly ? 0 : Clients;

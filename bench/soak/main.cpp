@@ -9,6 +9,7 @@
 //                [--slow 5] [--greedy 5]
 
 #include "benchdata.h"
+#include "testfiles.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -29,23 +30,10 @@
 #include <vector>
 
 using namespace vorsa;
+using test::freePort;
+using test::writeIni;
 
 namespace {
-
-void writeIni(const QString& path, const QStringList& lines)
-{
-    QFile file(path);
-    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    for (const QString& line : lines)
-        file.write(line.toUtf8() + "\r\n");
-}
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
-}
 
 // Resident memory of a process in kB, from /proc.
 qint64 residentKb(qint64 pid)

@@ -2,9 +2,9 @@
 
 #include "iconlist.h"
 #include "net/socketerror.h"
-#include "notificationline.h"
 #include "reporter.h"
-#include "win1252.h"
+#include "wire/notificationline.h"
+#include "wire/protocol.h"
 
 #include <QEventLoop>
 #include <QHostInfo>
@@ -252,7 +252,7 @@ void CallClient::Winsock1_Connect()
     setConnectionState(QStringLiteral("verbunden"));
     guarded(m_reporter, QStringLiteral("Winsock1_Connect"), [&] {
         setMenus(false, true);
-        send(QStringLiteral("HN:") + m_localHostName);
+        send(wire::announcement(m_localHostName));
         emit connected();
     });
 }
@@ -294,11 +294,11 @@ void CallClient::Winsock1_Error(QAbstractSocket::SocketError error)
     });
 }
 
-void CallClient::send(const QString& text)
+void CallClient::send(const QByteArray& message)
 {
     if (m_socket.state() != QAbstractSocket::ConnectedState)
         throw notConnected();
-    if (m_socket.write(toWin1252(text)) < 0)
+    if (m_socket.write(message) < 0)
         throw VbError(err::SocketError, QStringLiteral("Senden fehlgeschlagen"));
 }
 
@@ -307,7 +307,7 @@ void CallClient::mnuHeute_Click()
     guarded(m_reporter, QStringLiteral("mnuHeute_Click"), [&] {
         m_model.clear();
         // The date as the server writes it in the journal.
-        send(QStringLiteral("*D*:") + m_clock().date().toString(QStringLiteral("dd.MM.yyyy")));
+        send(wire::replayRequest(m_clock().date().toString(QStringLiteral("dd.MM.yyyy"))));
     });
 }
 
@@ -315,7 +315,7 @@ void CallClient::mnuAlles_Click()
 {
     guarded(m_reporter, QStringLiteral("mnuAlles_Click"), [&] {
         m_model.clear();
-        send(QStringLiteral("*D*:"));
+        send(wire::replayRequest());
     });
 }
 
@@ -409,16 +409,19 @@ void CallClient::handleLine(const QString& text)
             m_currentIcon = *iconSoFar;
         throw;
     }
-    m_fields.clearValues();
     if (line.icon)
         m_currentIcon = *line.icon;
+    // Each line is a call of its own: fields it does not name are empty.
+    Call call = m_fields.emptyCall();
+    call.icon = m_currentIcon;
     for (const auto& element : line.fields) {
-        if (clsDaten* d = m_fields.find(element.key))
-            d->FieldValue = element.value;
+        const int i = m_fields.indexOf(element.key);
+        if (i >= 0)
+            call.values[i] = element.value;
     }
     m_lineText = line.text();
     guarded(m_reporter, QStringLiteral("ListView1DatenAdd"),
-            [&] { ListView1DatenAdd(m_model, m_fields, m_currentIcon, m_iconCount); });
+            [&] { ListView1DatenAdd(m_model, m_fields, call, m_iconCount); });
 }
 
 // --- list and menus ----------------------------------------------------------

@@ -6,7 +6,7 @@
 #include "externprogram.h"
 #include "fielddefinitions.h"
 #include "foreground.h"
-#include "receivebuffer.h"
+#include "wire/receivebuffer.h"
 
 #include <QObject>
 #include <QTcpSocket>
@@ -121,7 +121,7 @@ private:
     void Winsock1_Error(QAbstractSocket::SocketError error);
     void handleBuffer();
     void handleLine(const QString& line);
-    void send(const QString& text);
+    void send(const QByteArray& message);
     void ListView1Aufbauen();
     void setTxtOutput(const QString& text);
     void setMenus(bool verbinden, bool aktualisieren);

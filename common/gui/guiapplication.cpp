@@ -1,9 +1,5 @@
 #include "guiapplication.h"
 
-#include <QCoreApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 #include <cstdio>
 
 namespace vorsa {
@@ -33,18 +29,6 @@ int refuseWithoutDisplay(const QString& hint)
     std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
     std::fflush(stderr);
     return 1;
-}
-
-bool installGermanTranslations(QCoreApplication& app)
-{
-    auto* translator = new QTranslator(&app);
-    if (!translator->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),
-                          QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        delete translator;
-        return false;
-    }
-    return QCoreApplication::installTranslator(translator);
 }
 
 } // namespace vorsa

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QString>
+#include "translations.h"
 
-class QCoreApplication;
+#include <QString>
 
 namespace vorsa {
 
@@ -20,9 +20,5 @@ QString noDisplayMessage(const QString& hint = {});
 
 // Writes the message to stderr; returns the exit status 1.
 int refuseWithoutDisplay(const QString& hint = {});
-
-// Loads Qt's own German texts, so that standard dialogs say "Abbrechen" and
-// not "Cancel". Returns false when Qt's translations are not installed.
-bool installGermanTranslations(QCoreApplication& app);
 
 } // namespace vorsa

@@ -32,6 +32,12 @@ public:
     // readJournal.
     qint64 readJournalPart(const QString& filter, qint64 offset, qint64 end, qint64 budget,
                            const std::function<void(const QString&)>& entry) const;
+    // The journal read from byte `end` (the end of a line, normally the size
+    // of the log when reading began) towards the start: `entry` gets the
+    // message of every entry the filter selects, newest first, and returns
+    // false to stop. Fails like readJournal.
+    void readJournalBackward(const QString& filter, qint64 end,
+                             const std::function<bool(const QString&)>& entry) const;
     // The size of the log now (the end of a replay); a missing log fails with 53.
     qint64 journalEnd() const;
 

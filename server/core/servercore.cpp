@@ -4,15 +4,16 @@
 #include "desktop.h"
 #include "iconlist.h"
 #include "ini.h"
-#include "lookup/callingnumber.h"
-#include "notification.h"
+#include "logging.h"
 #include "reporter.h"
 #include "vberror.h"
 #include "version.h"
+#include "wire/journal.h"
+#include "wire/notification.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <limits>
+#include <QElapsedTimer>
 
 namespace vorsa {
 
@@ -20,11 +21,14 @@ namespace {
 const QString kSettings = QStringLiteral("Settings");
 // The sample number the test call offers when nothing was entered before.
 const QString kSampleCallingNumber = QStringLiteral("0521123456");
-const QString kHidden = QStringLiteral("(hidden)");
-const QString kNotFound = QStringLiteral("***");
 // How long a call waits for a database that another program holds locked
 // before it goes out as not identified.
 constexpr int kCallLockWaitMs = 2000;
+constexpr int kCallSqliteCacheKb = 256;
+// How long the reload of the list works between two turns of the event loop.
+constexpr int kReloadSliceMs = 50;
+// How much of the call log the reload of every row reads at a time.
+constexpr qint64 kReloadReadBytes = 1024 * 1024;
 
 // A number setting as text to a number; a failure names the key and the value.
 qint32 numberSetting(const QString& key, const QString& text)
@@ -36,19 +40,71 @@ qint32 numberSetting(const QString& key, const QString& text)
     }
 }
 
-// Whole seconds from a to b, counted as second boundaries crossed.
-qint64 wholeSecondsBetween(const QDateTime& a, const QDateTime& b)
+// A non-negative number setting; a negative one fails with 380.
+qint32 countSetting(const QString& key, const QString& text)
 {
-    return a.toSecsSinceEpoch() <= b.toSecsSinceEpoch()
-               ? b.toSecsSinceEpoch() - a.toSecsSinceEpoch()
-               : -(a.toSecsSinceEpoch() - b.toSecsSinceEpoch());
+    const qint32 n = numberSetting(key, text);
+    if (n < 0)
+        throw VbError(err::InvalidPropertyValue,
+                      QStringLiteral("Ungültiger Eigenschaftswert (%1 %2)").arg(key).arg(n));
+    return n;
 }
+
+QString resultText(const CallResult& result)
+{
+    QString text;
+    switch (result.kind) {
+    case CallResult::Kind::Repeat:
+        return QStringLiteral("Wiederholung im Sperrfenster, nicht gemeldet");
+    case CallResult::Kind::Hidden:
+        text = QStringLiteral("Rufnummer unterdrückt, als \"Amt\" gemeldet");
+        break;
+    case CallResult::Kind::NotANumber:
+        text = QStringLiteral("keine Rufnummer, nicht erkannt");
+        break;
+    case CallResult::Kind::NoDatabase:
+        text = QStringLiteral("Datenbank nicht erreichbar, nicht erkannt");
+        break;
+    case CallResult::Kind::NotFound:
+        text = QStringLiteral("nicht erkannt");
+        break;
+    case CallResult::Kind::Identified:
+        text = result.records == 1 ? QStringLiteral("erkannt")
+                                   : QStringLiteral("%1 Datensätze gefunden").arg(result.records);
+        break;
+    }
+    if (result.failed)
+        text += QStringLiteral(", Fehler (%1 von %2 Meldungen gesendet)")
+                    .arg(result.reported)
+                    .arg(qMax(result.reported, result.records));
+    return text;
+}
+
+// Lets pending events run every kReloadSliceMs while long work goes on.
+class EventPoints {
+public:
+    EventPoints() { m_timer.start(); }
+    // True when events ran.
+    bool pass()
+    {
+        if (m_timer.elapsed() < kReloadSliceMs)
+            return false;
+        QCoreApplication::processEvents();
+        m_timer.restart();
+        return true;
+    }
+
+private:
+    QElapsedTimer m_timer;
+};
 } // namespace
 
 ServerCore::ServerCore(Environment environment, QObject* parent)
     : QObject(parent), m_env(std::move(environment)), m_queries(*m_env.reporter),
       m_clients(m_log, *m_env.reporter),
-      m_booking(*m_env.reporter, m_env.clock ? m_env.clock : systemClock())
+      m_booking(*m_env.reporter, m_env.clock ? m_env.clock : systemClock()),
+      m_callPath(*m_env.reporter, m_settings, m_fields, m_queries, m_booking, m_autobooking,
+                 m_connection)
 {
     if (!m_env.clock)
         m_env.clock = systemClock();
@@ -56,6 +112,11 @@ ServerCore::ServerCore(Environment environment, QObject* parent)
         m_env.lineFactory = createBuiltinLine;
     m_settings.iniPath = m_env.programDir + QStringLiteral("/VorsaSrv.INI");
     m_connection.setLockWaitMs(kCallLockWaitMs);
+    // The connection stays open for the life of the server: its cache of the
+    // database's pages is kept small (the inner pages of the index fit; the
+    // rest comes from the system's file cache), so the server's memory stays
+    // flat however many callers it looks up.
+    m_connection.setSqliteCacheKb(kCallSqliteCacheKb);
     m_timer1.setTimerType(Qt::CoarseTimer);
     connect(&m_timer1, &QTimer::timeout, this, &ServerCore::restartTick);
     connect(&m_clients, &ClientHub::connectionsChanged, this, &ServerCore::connectionsChanged);
@@ -70,6 +131,8 @@ QString ServerCore::connectionString() const
 
 void ServerCore::setCapiInfo(const QString& text)
 {
+    if (text != m_capiInfo)
+        qCInfo(lcLine).noquote() << "Leitung:" << text;
     m_capiInfo = text;
     emit capiInfoChanged(text);
 }
@@ -107,6 +170,7 @@ void ServerCore::Form_Load()
                     columns.append({d.FieldName, d.ColumnHeader, d.ColumnWidth});
             }
             m_callList.setColumns(columns);
+            m_callList.setMaxRows(m_settings.maxListenZeilen);
         });
         const QString app = m_settings.application.toUpper();
         m_stammdatenVisible = app == QLatin1String("KUNDEN") || app == QLatin1String("DROVO");
@@ -131,6 +195,12 @@ void ServerCore::Form_Load()
         else
             m_timer1.stop();
     });
+    qCInfo(lcServer).noquote() << QStringLiteral("Server gestartet (%1): Ordner %2, TCP-Port %3, "
+                                                 "Leitung %4")
+                                      .arg(versionText(), m_env.programDir)
+                                      .arg(m_clients.isListening() ? m_clients.serverPort() : 0)
+                                      .arg(m_settings.line.isEmpty() ? QStringLiteral("SIM")
+                                                                     : m_settings.line);
 }
 
 QString ServerCore::readWithMarker(const QString& key, const QString& readDefault,
@@ -199,6 +269,21 @@ void ServerCore::EinlesenParameterAllgemein()
         s.platzhalter = readWithMarker(QStringLiteral("Platzhalter"), QStringLiteral("#//#"),
                                        QStringLiteral("#//#"), QStringLiteral("%"));
         s.line = readWithMarker(QStringLiteral("Line"), {}, {}, QStringLiteral("SIM")).trimmed();
+        // Keys that came later than the others: a bad value keeps its default
+        // and leaves the rest of the settings read.
+        guarded(*m_env.reporter, QStringLiteral("EinlesenParameterAllgemein"), [&] {
+            s.maxListenZeilen = countSetting(
+                QStringLiteral("MaxListenZeilen"),
+                readWithMarker(QStringLiteral("MaxListenZeilen"), QStringLiteral("#//#"),
+                               QStringLiteral("#//#"), QStringLiteral("10000")));
+        });
+        guarded(*m_env.reporter, QStringLiteral("EinlesenParameterAllgemein"), [&] {
+            s.secDbConnect =
+                countSetting(QStringLiteral("SecDbConnect"),
+                             readWithMarker(QStringLiteral("SecDbConnect"), QStringLiteral("#//#"),
+                                            QStringLiteral("#//#"), QStringLiteral("3")));
+        });
+        m_connection.setConnectTimeoutSec(s.secDbConnect);
     });
 }
 
@@ -327,65 +412,24 @@ void ServerCore::restartTick()
 
 // ---------------------------------------------------------------- calls
 
-clsDaten& ServerCore::field(const QString& name)
+void ServerCore::reportCall(const Call& call)
 {
-    clsDaten* d = m_fields.find(name);
-    if (!d)
-        throw VbError::itemNotFound(name);
-    return *d;
-}
-
-void ServerCore::copyCurrentRecord(clsSqlRs& query)
-{
-    for (int i = 0; i < query.Rs.fieldCount(); ++i)
-        field(query.Rs.fieldName(i)).FieldValue = query.Rs.value(i);
-}
-
-void ServerCore::reportRow()
-{
+    ++m_reportedCalls;
+    m_lastShown = call;
     if (m_env.listRows)
         guarded(*m_env.reporter, QStringLiteral("ListView1DatenAdd"),
-                [&] { ListView1DatenAdd(m_callList, m_fields, m_icon, m_iconCount); });
-    ClientsNachrichtVerfassen();
-}
-
-int ServerCore::iconForRecord(int records)
-{
-    // An icon field value that gives no icon number (empty, not a number, or
-    // a sum beyond 16 bits) is said, and the call still goes out, as one that
-    // could not be identified by its icon.
-    int icon = 3;
-    guarded(*m_env.reporter, QStringLiteral("ISDNPhone_IncomingCall"), [&] {
-        if (records >= 2 && m_settings.beiDoppelFragezeichen) {
-            icon = 2;
-        } else if (!m_queries.iconField().isEmpty()) {
-            const int sum = toInt16(field(m_queries.iconField()).FieldValue) + 4;
-            if (sum > std::numeric_limits<qint16>::max())
-                throw VbError::overflow();
-            icon = sum;
-        } else {
-            icon = 1;
-        }
-    });
-    return icon;
-}
-
-void ServerCore::reportNotIdentified(const QString& calling, const QStringList& columns)
-{
-    field(QStringLiteral("Anrufer")).FieldValue = calling;
-    field(QStringLiteral("Versuche")).FieldValue = 0;
-    for (const QString& column : columns)
-        field(column).FieldValue = kNotFound;
-    m_icon = 3;
-    reportRow();
+                [&] { ListView1DatenAdd(m_callList, m_fields, call, m_iconCount); });
+    ClientsNachrichtVerfassen(call);
 }
 
 void ServerCore::ISDNPhone_IncomingCall(const QString& called, const QString& calling,
                                         const QString& extra)
 {
-    // One call at a time: a message box of a call runs an event loop, and a
-    // call arriving meanwhile would overwrite the field values of the one
-    // still being handled. It waits and is handled right after it.
+    // One call at a time: a call that arrives while a message box of another
+    // runs its event loop waits and is handled right after it. So calls reach
+    // the clients and the journal in the order they came, and the lookup
+    // queries, which hold the rows of their last search, serve one call at a
+    // time.
     if (m_handlingCall) {
         m_waitingCalls.append({called, calling, extra});
         return;
@@ -404,85 +448,13 @@ void ServerCore::handleIncomingCall(const QString& called, const QString& callin
                                     const QString& extra)
 {
     Q_UNUSED(extra);
-    guarded(*m_env.reporter, QStringLiteral("ISDNPhone_IncomingCall"), [&] {
-        const QDateTime now = m_env.clock();
-        // The repeat window: forget numbers older than it, drop repeats within it.
-        // The times are kept in UTC, so comparing them needs no time-zone work.
-        const QDateTime nowUtc = now.toUTC();
-        for (qsizetype i = m_lastNr.size() - 1; i >= 0; --i) {
-            if (wholeSecondsBetween(m_lastNr[i].AnrufZeit, nowUtc) > m_settings.dateDiffSec)
-                m_lastNr.removeAt(i);
-        }
-        for (auto& recent : m_lastNr) {
-            if (recent.Anrufer == calling) {
-                recent.AnrufZeit = nowUtc;
-                return;
-            }
-        }
-        m_lastNr.append({calling, nowUtc});
-
-        m_fields.clearValues();
-        m_queries.resetCounts();
-        field(QStringLiteral("Datum")).FieldValue =
-            QDateTime::fromSecsSinceEpoch(now.toSecsSinceEpoch());
-
-        if (calling == kHidden) {
-            field(QStringLiteral("Anrufer")).FieldValue = QStringLiteral("Amt");
-            field(QStringLiteral("Versuche")).FieldValue = 0;
-            m_icon = 3;
-            reportRow();
-            return;
-        }
-
-        // The caller's text never acts as a pattern: a number that is not
-        // digits identifies nobody and goes out without a lookup.
-        QString number = callingnumber::lookupDigits(calling);
-        if (number.isEmpty()) {
-            reportNotIdentified(calling, m_queries.notFoundColumns());
-            return;
-        }
-        if (m_settings.amt == QLatin1String("0"))
-            number = number.mid(1);
-        else if (m_settings.amt == QLatin1String("N"))
-            number.prepend(QLatin1Char('0'));
-        if (!number.startsWith(QLatin1Char('0')))
-            number.prepend(m_settings.eigeneVorwahl);
-
-        clsSqlRs* query = m_queries.AnruferSuchen(number, m_connection, connectionString(),
-                                                  m_settings.platzhalter);
-        // No database (already said): the call still goes out and into the
-        // journal, as one that could not be identified.
-        if (!query) {
-            reportNotIdentified(calling, m_queries.notFoundColumns());
-            return;
-        }
-
-        if (query->RecordCount <= 0) {
-            // Nothing found, or the search failed (said): the columns of its
-            // last result show "***".
-            reportNotIdentified(calling, query->columnNames);
-            return;
-        }
-        field(QStringLiteral("Anrufer")).FieldValue = calling;
-        field(QStringLiteral("Versuche")).FieldValue = query->AnzahlVersuche;
-
-        if (query->RecordCount == 1) {
-            copyCurrentRecord(*query);
-            m_icon = iconForRecord(1);
-            if (m_autobooking.msn.isEmpty() || m_autobooking.msn == called)
-                m_booking.AutobookingFahrtAnlegen(*query, m_connection, connectionString(),
-                                                  m_autobooking);
-            reportRow();
-        } else {
-            query->Rs.moveFirst();
-            while (!query->Rs.eof()) {
-                copyCurrentRecord(*query);
-                m_icon = iconForRecord(query->RecordCount);
-                reportRow();
-                query->Rs.moveNext();
-            }
-        }
-    });
+    const CallResult result = m_callPath.handle(called, calling, m_env.clock(), connectionString(),
+                                                [this](const Call& call) { reportCall(call); });
+    if (lcCalls().isInfoEnabled())
+        qCInfo(lcCalls).noquote() << QStringLiteral("Anruf von %1 an %2: %3")
+                                         .arg(calling,
+                                              called.isEmpty() ? QStringLiteral("-") : called,
+                                              resultText(result));
 }
 
 void ServerCore::ISDNPhone_IncomingPhoneCall(const QString&, const QString&)
@@ -493,12 +465,12 @@ void ServerCore::ISDNPhone_IncomingPhoneCall(const QString&, const QString&)
     });
 }
 
-void ServerCore::ClientsNachrichtVerfassen()
+void ServerCore::ClientsNachrichtVerfassen(const Call& call)
 {
     guarded(*m_env.reporter, QStringLiteral("ClientsNachrichtVerfassen"), [&] {
-        const QString line = composeNotification(m_icon, m_fields);
+        const QString line = composeNotification(call, m_fields);
         m_clients.ClientsNachrichtSenden(line);
-        WriteLog(journal::Marker + line);
+        WriteLog(journal::entry(line));
     });
 }
 
@@ -520,42 +492,146 @@ void ServerCore::mnuTest_Click()
 
 // ---------------------------------------------------------------- journal
 
+namespace {
+// Marks the keys of a line that set a value when the line is shown: "Icon"
+// (at the position of the field count) and the fields it names, up to an
+// "Icon" that is not a number, where showing the entry ends (false then).
+bool markNamed(QStringView line, const FieldDefinitions& fields, std::vector<bool>& named)
+{
+    const size_t iconKey = size_t(fields.size());
+    bool ended = false;
+    wire::forEachElement(line, [&](const wire::Element& e) {
+        if (ended || !e.hasValue)
+            return;
+        if (e.key == wire::IconKey) {
+            if (!ignoringErrors([&] { toInt16(e.value.toString()); })) {
+                ended = true;
+                return;
+            }
+            named[iconKey] = true;
+        } else if (const int i = fields.indexOf(e.key); i >= 0) {
+            named[size_t(i)] = true;
+        }
+    });
+    return !ended;
+}
+
+// The rows an entry gives: one per line, up to a line whose "Icon" is not a
+// number, which ends the entry.
+qsizetype entryRows(const QString& message)
+{
+    qsizetype rows = 0;
+    for (const QStringView line : QStringView(message).split(QLatin1Char('\r'))) {
+        bool faulty = false;
+        wire::forEachElement(line, [&](const wire::Element& e) {
+            if (!faulty && e.hasValue && e.key == wire::IconKey)
+                faulty = !ignoringErrors([&] { toInt16(e.value.toString()); });
+        });
+        if (faulty)
+            break;
+        ++rows;
+    }
+    return rows;
+}
+} // namespace
+
 void ServerCore::LogDateiEinlesenUndAnzeigen(const QString& filter)
 {
+    const quint64 reload = ++m_reloads;
+    // Events run while the journal is read: this reload ends without a word
+    // when the server closes or a newer reload was asked for meanwhile.
+    const auto superseded = [&] { return m_unloaded || reload != m_reloads; };
     guarded(*m_env.reporter, QStringLiteral("LogDateiEinlesenUndAnzeigen"), [&] {
-        m_callList.beginBulk();
-        struct EndBulk {
-            CallListModel& model;
-            ~EndBulk() { model.endBulk(); }
-        } endBulk{m_callList};
         m_callList.clear();
-        m_log.readJournal(filter, [&](const QString& message) { EigeneDatenAnzeigen(message); });
+        const qint64 end = m_log.journalEnd();
+        const quint64 callsBefore = m_reportedCalls;
+        const int limit = m_settings.maxListenZeilen;
+        EventPoints events;
+        bool stopped = false;
+        // The entries to show, oldest first.
+        QStringList messages;
+        if (limit <= 0) {
+            for (qint64 offset = 0; offset < end && !stopped;) {
+                const qint64 from = offset;
+                offset = m_log.readJournalPart(filter, offset, end, kReloadReadBytes,
+                                               [&](const QString& m) { messages << m; });
+                if (offset == from)
+                    break; // the log got shorter meanwhile
+                stopped = events.pass() && superseded();
+            }
+        } else {
+            // From the end: the entries of the newest rows, then as many
+            // before them as decide the values the oldest shown line does not
+            // name itself (normally none: every entry names every field).
+            QStringList newestFirst;
+            qsizetype rows = 0;
+            std::vector<bool> decided;
+            qsizetype undecided = 0;
+            m_log.readJournalBackward(filter, end, [&](const QString& m) {
+                if (events.pass() && superseded()) {
+                    stopped = true;
+                    return false;
+                }
+                newestFirst << m;
+                if (rows < limit) {
+                    const qsizetype given = entryRows(m);
+                    rows += given;
+                    if (rows < limit)
+                        return true;
+                    // The oldest line that gives a row: what it does not set
+                    // comes from the entries before it.
+                    decided.assign(size_t(m_fields.size()) + 1, false);
+                    markNamed(QStringView(m).split(QLatin1Char('\r')).front(), m_fields, decided);
+                } else {
+                    for (const QStringView line : QStringView(m).split(QLatin1Char('\r'))) {
+                        if (!markNamed(line, m_fields, decided))
+                            break;
+                    }
+                }
+                undecided = std::count(decided.begin(), decided.end(), false);
+                return undecided > 0;
+            });
+            messages.reserve(newestFirst.size());
+            for (auto it = newestFirst.crbegin(); it != newestFirst.crend(); ++it)
+                messages << *it;
+        }
+        if (stopped)
+            return;
+
+        Call state =
+            m_lastShown.values.size() == m_fields.size() ? m_lastShown : m_fields.emptyCall();
+        std::vector<CallListModel::Row> rows;
+        for (const QString& message : std::as_const(messages)) {
+            ownDataRows(message, state, rows);
+            if (events.pass() && superseded())
+                return;
+        }
+        m_callList.addOlderRows(std::move(rows));
+        // The reloaded values are the last shown unless a call came meanwhile.
+        if (m_reportedCalls == callsBefore)
+            m_lastShown = state;
+    });
+}
+
+void ServerCore::ownDataRows(const QString& text, Call& state,
+                             std::vector<CallListModel::Row>& rows)
+{
+    guarded(*m_env.reporter, QStringLiteral("EigeneDatenAnzeigen"), [&] {
+        for (const QStringView line : QStringView(text).split(QLatin1Char('\r'))) {
+            wire::applyLine(line, m_fields, state);
+            rows.push_back(m_callList.rowOf(m_fields, state, m_iconCount));
+        }
     });
 }
 
 void ServerCore::EigeneDatenAnzeigen(const QString& text)
 {
-    guarded(*m_env.reporter, QStringLiteral("EigeneDatenAnzeigen"), [&] {
-        const auto lines = QStringView(text).split(QLatin1Char('\r'));
-        for (const auto& line : lines) {
-            for (const auto& element : line.split(QLatin1Char(';'))) {
-                const auto eq = element.indexOf(QLatin1Char('='));
-                if (eq < 0)
-                    continue;
-                const auto key = element.left(eq);
-                auto value = element.mid(eq + 1);
-                const auto second = value.indexOf(QLatin1Char('='));
-                if (second >= 0)
-                    value = value.left(second);
-                if (key == QLatin1String("Icon")) {
-                    m_icon = toInt16(value.toString());
-                } else if (clsDaten* d = m_fields.find(key.toString())) {
-                    d->FieldValue = value.toString();
-                }
-            }
-            ListView1DatenAdd(m_callList, m_fields, m_icon, m_iconCount);
-        }
-    });
+    if (m_lastShown.values.size() != m_fields.size())
+        m_lastShown = m_fields.emptyCall();
+    std::vector<CallListModel::Row> rows;
+    ownDataRows(text, m_lastShown, rows);
+    for (auto& row : rows)
+        m_callList.addRow(std::move(row));
 }
 
 void ServerCore::mnuHeute_Click()
@@ -589,7 +665,7 @@ void ServerCore::Form_Unload(const QList<FieldDefinitions::Column>& columns)
         m_fields.writeBack(m_settings.iniPath, columns);
         m_fields.clear();
         m_queries.clear();
-        m_lastNr.clear();
+        m_callPath.clearRecentCallers();
         if (m_connection.isOpen())
             m_connection.close();
         WriteLog(QStringLiteral("stopCAPI"));
@@ -597,6 +673,7 @@ void ServerCore::Form_Unload(const QList<FieldDefinitions::Column>& columns)
             m_line->stopCAPI();
         m_clients.closeAll();
     });
+    qCInfo(lcServer) << "Server beendet";
 }
 
 } // namespace vorsa

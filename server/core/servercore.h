@@ -1,14 +1,17 @@
 #pragma once
 
 #include "autobooking/autobooking.h"
+#include "call.h"
 #include "calllistmodel.h"
 #include "calllog.h"
+#include "calls/callpath.h"
 #include "clients/clienthub.h"
 #include "clock.h"
 #include "db/connection.h"
 #include "fielddefinitions.h"
 #include "line/phoneline.h"
 #include "lookup/lookupqueries.h"
+#include "serversettings.h"
 
 #include <QDateTime>
 #include <QList>
@@ -17,39 +20,13 @@
 #include <QStringList>
 #include <QTimer>
 #include <memory>
+#include <vector>
 
 namespace vorsa {
 
 class IDesktop;
 class IIconList;
 class IReporter;
-
-// The settings record of the server, filled at load.
-struct ServerSettings {
-    QString iniPath;
-    QString user;
-    QString application;
-    QString logFile;
-    QString amt;
-    QString eigeneVorwahl;
-    // As read; the queries take it as text. "0" until a number was read.
-    QString letzteStellenAbschneiden = QStringLiteral("0");
-    int cutDigits = 0;
-    int secCapiConnection = 0;
-    int dateDiffSec = 0;
-    int localPort = 0;
-    bool beiDoppelFragezeichen = false;
-    QString platzhalter;
-    QString computerName;
-    QString line; // telephony backend: "SIM", "SIP", "CALLMONITOR", "CAPI"
-};
-
-// A number seen within the repeat window.
-struct clsLastNr {
-    QString Anrufer;
-    QDateTime AnrufZeit;
-    QString Key() const { return Anrufer + QLatin1Char('K'); }
-};
 
 // The call server without its window: start-up, the telephony line, the call
 // path, the journal and the client connections. The window (or the headless
@@ -87,8 +64,14 @@ public:
     void ISDNPhone_IncomingCall(const QString& called, const QString& calling,
                                 const QString& extra);
     void ISDNPhone_IncomingPhoneCall(const QString& first, const QString& second);
-    void ClientsNachrichtVerfassen();
+    // Sends a reported call to every client and writes its journal entry.
+    void ClientsNachrichtVerfassen(const Call& call);
+    // Refills the call list from the journal ("" every entry, else the
+    // entries of a day dd.mm.yyyy): the newest MaxListenZeilen rows, read
+    // from the end of the call log. Pending events run meanwhile; a call that
+    // arrives goes on top, a newer reload request replaces this one.
     void LogDateiEinlesenUndAnzeigen(const QString& filter);
+    // Rows from notification text (one per CR-separated line), on top.
     void EigeneDatenAnzeigen(const QString& text);
     void WriteLog(const QString& line);
 
@@ -122,8 +105,7 @@ public:
     CallLog& callLog() { return m_log; }
     IPhoneLine* line() const { return m_line.get(); }
     const AutobookingSettings& autobookingSettings() const { return m_autobooking; }
-    const QList<clsLastNr>& recentCallers() const { return m_lastNr; }
-    int currentIcon() const { return m_icon; }
+    QList<clsLastNr> recentCallers() const { return m_callPath.recentCallers(); }
     int iconCount() const { return m_iconCount; }
 
     // The line status text of a start.
@@ -146,13 +128,11 @@ private:
     bool m_noLine = false; // Settings/Line names no line
     void setCapiInfo(const QString& text);
     void addDebug(const QString& line);
-    clsDaten& field(const QString& name);
-    void copyCurrentRecord(clsSqlRs& query);
-    int iconForRecord(int records);
-    // Sends, lists and journals the call as one whose caller was not
-    // identified: icon 3, the number as it came, "***" in `columns`.
-    void reportNotIdentified(const QString& calling, const QStringList& columns);
-    void reportRow();
+    // A call the call path reports: a row of the list, a line to every
+    // client and the journal entry.
+    void reportCall(const Call& call);
+    // EigeneDatenAnzeigen into `rows` (oldest first), from the values `state`.
+    void ownDataRows(const QString& text, Call& state, std::vector<CallListModel::Row>& rows);
     QString readWithMarker(const QString& key, const QString& readDefault, const QString& marker,
                            const QString& effective);
 
@@ -161,12 +141,13 @@ private:
     AutobookingSettings m_autobooking;
     FieldDefinitions m_fields;
     LookupQueries m_queries;
-    QList<clsLastNr> m_lastNr;
     CallListModel m_callList;
     CallLog m_log;
     ClientHub m_clients;
     Autobooking m_booking;
+    // The one database connection of the calls, kept open from call to call.
     db::Connection m_connection;
+    CallPath m_callPath;
     std::unique_ptr<IPhoneLine> m_line;
     QTimer m_timer1;
     // A QTimer takes at most 2^31 ms; longer intervals are counted out.
@@ -182,13 +163,17 @@ private:
     bool m_handlingCall = false;
     QList<WaitingCall> m_waitingCalls;
     void handleIncomingCall(const QString& called, const QString& calling, const QString& extra);
+    // The values the list's rows carry over into a reloaded entry that does
+    // not name every field: those of the last call shown.
+    Call m_lastShown;
+    quint64 m_reportedCalls = 0;
+    quint64 m_reloads = 0; // the newest reload request
 
     QString m_capiInfo;
     QStringList m_debugList;
     QString m_label5;
     QString m_label6;
     bool m_stammdatenVisible = false;
-    int m_icon = 0;
     int m_iconCount = 0;
     QString m_testCalled;
     QString m_testCalling;

@@ -2,6 +2,7 @@
 
 #include "reporter.h"
 #include "vberror.h"
+#include "wire/protocol.h"
 
 #include <QTcpSocket>
 
@@ -14,7 +15,7 @@ namespace vorsa {
 namespace {
 constexpr int MaxLine = 4096;
 constexpr int MaxTrackedCalls = 256;
-const QString Hidden = QStringLiteral("(hidden)");
+using wire::Hidden;
 } // namespace
 
 CallMonitorLine::CallMonitorLine(const Settings& settings, IReporter* reporter, QObject* parent)

@@ -1,5 +1,7 @@
 #include "capimessage.h"
 
+#include "wire/protocol.h"
+
 namespace vorsa::capi {
 
 namespace {
@@ -138,7 +140,7 @@ bool ConnectInd::decode(const QByteArray& message, ConnectInd& out)
         number = digits(calling.mid(first));
     }
     if (out.presentation != 0 || number.isEmpty()) {
-        out.calling = QStringLiteral("(hidden)");
+        out.calling = wire::Hidden;
     } else if (out.typeOfNumber == 1) {
         out.calling = QStringLiteral("00") + number;
     } else if (out.typeOfNumber == 2) {

@@ -1,10 +1,22 @@
 #include "numberplan.h"
 
-#ifdef VORSA_HAVE_PHONENUMBER
-#include <phonenumbers/phonenumberutil.h>
-#endif
+#include <algorithm>
+#include <iterator>
 
 namespace vorsa {
+
+namespace {
+#ifdef VORSA_HAVE_PHONENUMBER
+struct CountryPlan {
+    int country;
+    const char* trunkPrefix;
+};
+// Read from the phone number metadata at build time, by calling code.
+constexpr CountryPlan kPlans[] = {
+#include "numberplantable.inc"
+};
+#endif
+} // namespace
 
 NumberPlan NumberPlan::forCountry(int country)
 {
@@ -12,18 +24,13 @@ NumberPlan NumberPlan::forCountry(int country)
     if (country < 1 || country > 999)
         return plan;
 #ifdef VORSA_HAVE_PHONENUMBER
-    using i18n::phonenumbers::PhoneNumberUtil;
-    const PhoneNumberUtil* util = PhoneNumberUtil::GetInstance();
-    std::string region;
-    util->GetRegionCodeForCountryCode(country, &region);
-    if (region == "ZZ")
+    const auto found =
+        std::lower_bound(std::begin(kPlans), std::end(kPlans), country,
+                         [](const CountryPlan& p, int code) { return p.country < code; });
+    if (found == std::end(kPlans) || found->country != country)
         return plan; // no such calling code: 49
     plan.country = country;
-    {
-        std::string prefix;
-        util->GetNddPrefixForRegion(region, true, &prefix);
-        plan.trunkPrefix = QString::fromStdString(prefix);
-    }
+    plan.trunkPrefix = QString::fromLatin1(found->trunkPrefix);
 #else
     plan.country = country;
 #endif

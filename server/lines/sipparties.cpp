@@ -1,5 +1,7 @@
 #include "sipparties.h"
 
+#include "wire/protocol.h"
+
 #include <QByteArray>
 #include <QRegularExpression>
 
@@ -7,7 +9,7 @@ namespace vorsa {
 
 namespace {
 
-const QString Hidden = QStringLiteral("(hidden)");
+using wire::Hidden;
 
 QString percentDecoded(QStringView s)
 {

@@ -3,9 +3,9 @@
 
 #include "clients/clienthub.h"
 #include "calllog.h"
-#include "clients/clientrequest.h"
 #include "reporter.h"
 #include "win1252.h"
+#include "wire/clientrequest.h"
 
 #include <QSignalSpy>
 #include <QTcpServer>

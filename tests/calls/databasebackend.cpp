@@ -38,13 +38,4 @@ void SqliteBackend::makeUnreachable(const QString& folder)
             QDir(folder).absoluteFilePath(QStringLiteral("calls.db") + QLatin1String(suffix)));
 }
 
-void writeIni(const QString& path, const QStringList& lines)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write %s", qPrintable(path));
-    for (const QString& line : lines)
-        file.write(line.toLatin1() + "\r\n");
-}
-
 } // namespace vorsa::test

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "testfiles.h"
+
 #include <QString>
 #include <QTemporaryDir>
 
@@ -28,8 +30,5 @@ public:
 
 // The connection string of the server's data-link file in a folder.
 QString connectionStringFor(const QString& folder);
-
-// Writes an INI file byte for byte (CR LF line ends).
-void writeIni(const QString& path, const QStringList& lines);
 
 } // namespace vorsa::test

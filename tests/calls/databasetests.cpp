@@ -4,9 +4,12 @@
 #include "db/connection.h"
 #include "db/recordset.h"
 #include "db/schema.h"
+#include "db/udl.h"
 #include "lookup/lookupqueries.h"
 #include "reporter.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTest>
 
 namespace vorsa::test {
@@ -266,7 +269,7 @@ void DatabaseTests::noConnectionIsReportedAndGivesNoQuery()
     QVERIFY(reporter.entries[0].text.contains(QStringLiteral("none.UDL")));
 }
 
-void DatabaseTests::lookupClosesTheConnectionAndKeepsTheRows()
+void DatabaseTests::lookupKeepsTheConnectionForTheNextCall()
 {
     exec(QStringLiteral("INSERT INTO TNr (Nr, Grp) VALUES ('%1', 1)").arg(Number));
     RecordingReporter reporter;
@@ -274,11 +277,64 @@ void DatabaseTests::lookupClosesTheConnectionAndKeepsTheRows()
     lookup.setCutDigits(QStringLiteral("3"));
     lookup.ClassSqlRsInstanzieren(groupQuery(1));
     db::Connection con;
-    con.open(connectionString());
     clsSqlRs* result = lookup.AnruferSuchen(Number, con, connectionString(), QStringLiteral("%"));
     QVERIFY(result);
-    QVERIFY(!con.isOpen());
+    QVERIFY(con.isOpen());
     QCOMPARE(result->Rs.value(QStringLiteral("Nr")).toString(), Number);
+
+    // What another program commits meanwhile is found by the next lookup on
+    // the same connection, and the rows of the last one stay as they were.
+    exec(QStringLiteral("INSERT INTO TNr (Nr, Grp) VALUES ('0409999999', 1)"));
+    const QString before = con.description();
+    lookup.resetCounts();
+    result = lookup.AnruferSuchen(QStringLiteral("0409999999"), con, connectionString(),
+                                  QStringLiteral("%"));
+    QVERIFY(result);
+    QCOMPARE(result->RecordCount, 1);
+    QVERIFY(con.isOpen());
+    QCOMPARE(con.description(), before);
+    QVERIFY(reporter.entries.isEmpty());
+
+    // A search that fails leaves the connection closed: the next lookup
+    // opens a fresh one.
+    lookup.ClassSqlRsInstanzieren(QStringLiteral("SELECT * FROM Missing"));
+    lookup.resetCounts();
+    lookup.AnruferSuchen(QStringLiteral("0400000000"), con, connectionString(),
+                         QStringLiteral("%"));
+    QCOMPARE(reporter.procedures(), QStringList{QStringLiteral("clsSqlRs/Suchen")});
+    QVERIFY(!con.isOpen());
+}
+
+void DatabaseTests::changedDataLinkIsOpenedAfresh()
+{
+    exec(QStringLiteral("INSERT INTO TNr (Nr, Grp) VALUES ('%1', 1)").arg(Number));
+    RecordingReporter reporter;
+    LookupQueries lookup(reporter);
+    lookup.setCutDigits(QStringLiteral("3"));
+    lookup.ClassSqlRsInstanzieren(groupQuery(1));
+    db::Connection con;
+    QVERIFY(lookup.AnruferSuchen(Number, con, connectionString(), QStringLiteral("%")));
+    QVERIFY(con.isCurrent());
+
+    // The administrator points the data link at a database that is not there.
+    const QString udl = QDir(m_dir->path()).absoluteFilePath(QStringLiteral("udlVorsa.UDL"));
+    QFile::rename(udl, udl + QStringLiteral(".alt"));
+    db::writeUdl(udl, QStringLiteral("Provider=SQLite;Data Source=fehlt.db"));
+    QVERIFY(!con.isCurrent());
+    lookup.resetCounts();
+    QCOMPARE(lookup.AnruferSuchen(Number, con, connectionString(), QStringLiteral("%")), nullptr);
+    QCOMPARE(reporter.procedures(), QStringList{QStringLiteral("AnruferSuchen")});
+    QVERIFY(reporter.entries[0].text.contains(QStringLiteral("fehlt.db")));
+
+    // And back: the next lookup finds the caller again.
+    QFile::remove(udl);
+    QFile::rename(udl + QStringLiteral(".alt"), udl);
+    reporter.clear();
+    lookup.resetCounts();
+    clsSqlRs* result = lookup.AnruferSuchen(Number, con, connectionString(), QStringLiteral("%"));
+    QVERIFY(result);
+    QCOMPARE(result->RecordCount, 1);
+    QVERIFY(reporter.entries.isEmpty());
 }
 
 void DatabaseTests::databaseGoneMidwayIsReportedAndKeepsTheColumns()
@@ -322,10 +378,11 @@ void book(Booking& b, const QString& connectionString, const QDateTime& at,
     clsSqlRs* found = b.lookup.AnruferSuchen(Number, b.con, connectionString, QStringLiteral("%"));
     QVERIFY(found);
     QCOMPARE(found->RecordCount, 1);
-    b.con.open(connectionString); // booking closes it also when it was open
+    QVERIFY(b.con.isOpen()); // the lookup's connection, kept for the booking
     Autobooking(b.reporter, fixedClock(at))
         .AutobookingFahrtAnlegen(*found, b.con, connectionString, settings);
-    QVERIFY(!b.con.isOpen());
+    // Kept open for the next call, unless the booking failed.
+    QCOMPARE(b.con.isOpen(), b.reporter.entries.isEmpty());
 }
 
 AutobookingSettings active()

@@ -28,7 +28,8 @@ private slots:
     void choiceBetweenQueries_data();
     void choiceBetweenQueries();
     void noConnectionIsReportedAndGivesNoQuery();
-    void lookupClosesTheConnectionAndKeepsTheRows();
+    void lookupKeepsTheConnectionForTheNextCall();
+    void changedDataLinkIsOpenedAfresh();
 
     // Booking
     void bookingWritesTheRide();

@@ -1,17 +1,16 @@
 // A call injected through the simulated line of a running headless server
-// reaches the connected clients as one line and lands in the call journal.
+// (either program) reaches the connected clients as one line and lands in
+// the call journal.
 
 #include "databasebackend.h"
 #include "db/connection.h"
 #include "db/schema.h"
 #include "pgcluster.h"
+#include "serverprocess.h"
 #include "vberror.h"
 
 #include <QFile>
-#include <QLocalSocket>
-#include <QProcess>
 #include <QRegularExpression>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,13 +18,6 @@
 using namespace vorsa;
 
 namespace {
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
-}
 
 QByteArray journalEntries(const QString& log)
 {
@@ -46,11 +38,20 @@ QByteArray journalEntries(const QString& log)
 class EndToEndTest : public QObject {
     Q_OBJECT
 private slots:
+    void injectedCallReachesEveryClientAndTheJournal_data();
     void injectedCallReachesEveryClientAndTheJournal();
 };
 
+void EndToEndTest::injectedCallReachesEveryClientAndTheJournal_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::newRow("VorsaSrv --headless") << "server/VorsaSrv";
+    QTest::newRow("vorsasrvd") << "server/vorsasrvd";
+}
+
 void EndToEndTest::injectedCallReachesEveryClientAndTheJournal()
 {
+    QFETCH(QString, program);
     QTemporaryDir dir;
     const QString udl = dir.filePath(QStringLiteral("udlVorsa.UDL"));
     test::writeSqliteUdl(udl, QStringLiteral("vorsa.db"));
@@ -64,7 +65,7 @@ void EndToEndTest::injectedCallReachesEveryClientAndTheJournal()
     } catch (const VbError& e) {
         QFAIL(qPrintable(e.description()));
     }
-    const quint16 port = freePort();
+    const quint16 port = test::freePort();
     const QString log = dir.filePath(QStringLiteral("VorsaSvr.log"));
     test::writeIni(dir.filePath(QStringLiteral("VorsaSrv.INI")),
                    {"[Settings]",
@@ -89,28 +90,19 @@ void EndToEndTest::injectedCallReachesEveryClientAndTheJournal()
                     "[Feld6]",
                     "FieldName=Versuche"});
 
-    QProcess server;
-    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server.start(qEnvironmentVariable("VORSA_BUILD_DIR") + QStringLiteral("/server/VorsaSrv"),
-                 {QStringLiteral("--headless"), QStringLiteral("--dir"), dir.path()});
-    QVERIFY(server.waitForStarted());
-    const QString sim = dir.filePath(QStringLiteral("VorsaSrv.sim"));
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(sim), 10000);
+    test::ServerProcess server(dir.path(), program);
+    const QString notStarted = server.start(port);
+    QVERIFY2(notStarted.isEmpty(), qPrintable(notStarted));
+    const QString sim = server.simSocket();
 
-    QTcpSocket first, second;
-    for (QTcpSocket* client : {&first, &second}) {
-        client->connectToHost(QHostAddress::LocalHost, port);
-        QVERIFY(client->waitForConnected(5000));
-    }
-    first.write("HN:platz1");
-    second.write("HN:platz2");
+    const auto firstClient = server.connectClient(QStringLiteral("platz1"));
+    const auto secondClient = server.connectClient(QStringLiteral("platz2"));
+    QVERIFY(firstClient && secondClient);
+    QTcpSocket& first = *firstClient;
+    QTcpSocket& second = *secondClient;
     QTest::qWait(200);
 
-    QLocalSocket line;
-    line.connectToServer(sim);
-    QVERIFY(line.waitForConnected(5000));
-    line.write("0521999;1234567\n");
-    QVERIFY(line.waitForBytesWritten(5000));
+    QVERIFY(server.ring(QStringLiteral("0521999"), QStringLiteral("1234567")));
 
     QByteArray received[2];
     QTRY_VERIFY_WITH_TIMEOUT((received[0] += first.readAll()).endsWith('\r') &&
@@ -124,8 +116,7 @@ void EndToEndTest::injectedCallReachesEveryClientAndTheJournal()
     const QByteArray entry = "*D*" + received[0].chopped(1) + "\r\n";
     QTRY_COMPARE(journalEntries(log), entry);
 
-    server.terminate();
-    QVERIFY(server.waitForFinished(10000));
+    QVERIFY(server.stop());
     QCOMPARE(journalEntries(log), entry);
     QVERIFY(!QFile::exists(sim));
 }

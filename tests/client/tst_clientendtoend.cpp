@@ -2,6 +2,8 @@
 // the simulated line and a demo database, calls injected from outside.
 #include "clientfixture.h"
 #include "ini.h"
+#include "serverprocess.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QProcess>
@@ -10,22 +12,10 @@ using namespace vorsa;
 using namespace vorsa::test;
 
 namespace {
-QString buildPath(const QString& relative)
-{
-    return QDir(qEnvironmentVariable("VORSA_BUILD_DIR")).filePath(relative);
-}
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
-}
-
 // The server's program folder with the demo database, and the running server.
 struct Server {
     QTemporaryDir dir;
-    QProcess process;
+    ServerProcess process{dir.path()};
     quint16 port = freePort();
     QStringList numbers; // known callers of the demo database
 
@@ -46,33 +36,11 @@ struct Server {
         }
         return numbers.size() >= 3;
     }
-    bool start()
-    {
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(buildPath("server/VorsaSrv"), {"--headless", "--dir", dir.path()});
-        if (!process.waitForStarted(5000))
-            return false;
-        return QTest::qWaitFor(
-            [&] {
-                QTcpSocket probe;
-                probe.connectToHost(QHostAddress::LocalHost, port);
-                return probe.waitForConnected(100);
-            },
-            15000);
-    }
+    bool start() { return process.start(port).isEmpty(); }
     bool call(const QString& calling)
     {
         return QProcess::execute(buildPath("tools/vorsa-call/vorsa-call"),
                                  {"--dir", dir.path(), "0521999", calling}) == 0;
-    }
-    ~Server()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.terminate();
-            if (!process.waitForFinished(5000))
-                process.kill();
-            process.waitForFinished(2000);
-        }
     }
 };
 
@@ -187,8 +155,7 @@ void ClientEndToEndTest::serverRestartUnderAConnectedClient()
     QVERIFY(QTest::qWaitFor([&] { return client.model().rowCount() == 1; }, 10000));
 
     // A nightly restart: the server goes away and comes back on its port.
-    server.process.terminate();
-    QVERIFY(server.process.waitForFinished(10000));
+    QVERIFY(server.process.stop());
     QVERIFY(
         QTest::qWaitFor([&] { return client.connectionState().startsWith(u"getrennt"); }, 5000));
     QVERIFY(server.start());

@@ -1,9 +1,10 @@
 // What the call client sends and how it cuts, splits and lists what the
 // server sends.
 #include "clientfixture.h"
-#include "notificationline.h"
-#include "receivebuffer.h"
+#include "testfiles.h"
 #include "vberror.h"
+#include "wire/notificationline.h"
+#include "wire/receivebuffer.h"
 
 using namespace vorsa;
 using namespace vorsa::test;
@@ -410,12 +411,7 @@ void ClientMessagesTest::sendingAfterTheServerClosedIsReported()
 
 void ClientMessagesTest::refusedConnectShowsTheErrorBoxAndVerbindenConnectsLater()
 {
-    quint16 port = 0;
-    {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost));
-        port = probe.serverPort();
-    }
+    const quint16 port = freePort();
     ClientFixture f;
     f.writeIni("[Settings]\r\nRemoteHost=127.0.0.1\r\nRemotePort=" + QByteArray::number(port) +
                "\r\n");

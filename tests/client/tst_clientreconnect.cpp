@@ -2,18 +2,12 @@
 // connect failed, with a growing pause, and says so in the status line.
 #include "clientfixture.h"
 #include "ini.h"
+#include "testfiles.h"
 
 using namespace vorsa;
 using namespace vorsa::test;
 
 namespace {
-quint16 closedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
-}
-
 QByteArray settingsFor(quint16 port, const QByteArray& more = {})
 {
     return "[Settings]\r\nRemoteHost=127.0.0.1\r\nRemotePort=" + QByteArray::number(port) +
@@ -59,7 +53,7 @@ private slots:
 
     void failedConnectsAreTriedAgainWithGrowingPauses()
     {
-        const quint16 port = closedPort();
+        const quint16 port = freePort();
         ClientFixture f;
         f.writeIni(settingsFor(port));
         f.make().setReconnectUnitMs(20);

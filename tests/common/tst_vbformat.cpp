@@ -295,9 +295,8 @@ private slots:
         QFETCH(QString, expected);
         clsDaten field;
         field.FieldName = QStringLiteral("Datum");
-        field.FieldValue = value;
         field.ColumnFormat = format;
-        QCOMPARE(field.FormatierteAusgabe(), expected);
+        QCOMPARE(field.FormatierteAusgabe(value), expected);
     }
 };
 

@@ -3,8 +3,9 @@
 #include "fielddefinitions.h"
 #include "iconlist.h"
 #include "ini.h"
-#include "notification.h"
 #include "reporter.h"
+#include "wire/journal.h"
+#include "wire/notification.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -143,13 +144,14 @@ private slots:
         CallListModel model;
         model.setColumns({{QStringLiteral("Anrufer"), QStringLiteral("Anrufer"), 100},
                           {QStringLiteral("Name"), QStringLiteral("Name"), 100}});
-        f.find(QStringLiteral("Hidden"))->FieldValue = QStringLiteral("geheim");
-        a.FieldValue = QStringLiteral("0521");
-        n.FieldValue = QVariant(); // a database null shows as empty text
-        ListView1DatenAdd(model, f, 7, 5);
-        a.FieldValue = QStringLiteral("0522");
-        n.FieldValue = QStringLiteral("Meier");
-        ListView1DatenAdd(model, f, -1, 5);
+        Call call = f.emptyCall();
+        call.values = {QStringLiteral("geheim"), QStringLiteral("0521"),
+                       QVariant()}; // a database null shows as empty text
+        call.icon = 7;
+        ListView1DatenAdd(model, f, call, 5);
+        call.values = {QStringLiteral("geheim"), QStringLiteral("0522"), QStringLiteral("Meier")};
+        call.icon = -1;
+        ListView1DatenAdd(model, f, call, 5);
         QCOMPARE(model.rowCount(), 2);
         QCOMPARE(model.rowCells(0), (QStringList{QStringLiteral("0522"), QStringLiteral("Meier")}));
         QCOMPARE(model.rowCells(1), (QStringList{QStringLiteral("0521"), QString()}));
@@ -179,18 +181,19 @@ private slots:
     void notificationLineReplacesSeparatorsAndLineBreaks()
     {
         FieldDefinitions f;
-        f.ClassDatenInstanzieren(QStringLiteral("Datum")).FieldValue =
-            QDateTime(QDate(2026, 12, 6), QTime(9, 14, 5));
-        f.ClassDatenInstanzieren(QStringLiteral("Anrufer")).FieldValue = QStringLiteral("A=B;C");
-        f.ClassDatenInstanzieren(QStringLiteral("Info")).FieldValue =
-            QStringLiteral("Zeile1\r\nZeile2");
-        f.ClassDatenInstanzieren(QStringLiteral("Leer")).FieldValue = QVariant();
-        f.ClassDatenInstanzieren(QStringLiteral("Versuche")).FieldValue = 0;
-        QCOMPARE(composeNotification(1, f),
+        for (const char* name : {"Datum", "Anrufer", "Info", "Leer", "Versuche"})
+            f.ClassDatenInstanzieren(QString::fromLatin1(name));
+        Call call;
+        call.icon = 1;
+        call.values = {QDateTime(QDate(2026, 12, 6), QTime(9, 14, 5)), QStringLiteral("A=B;C"),
+                       QStringLiteral("Zeile1\r\nZeile2"), QVariant(), 0};
+        QCOMPARE(composeNotification(call, f),
                  QStringLiteral("Icon=1;Datum=06.12.2026 09:14:05;Anrufer=A B C;Info=Zeile1  "
                                 "Zeile2;Leer=;Versuche=0"));
-        f.find(QStringLiteral("Datum"))->FieldValue = QDateTime(QDate(2026, 12, 6), QTime(0, 0));
-        QVERIFY(composeNotification(3, f).startsWith(QStringLiteral("Icon=3;Datum=06.12.2026;")));
+        call.icon = 3;
+        call.values[0] = QDateTime(QDate(2026, 12, 6), QTime(0, 0));
+        QVERIFY(
+            composeNotification(call, f).startsWith(QStringLiteral("Icon=3;Datum=06.12.2026;")));
     }
 
     void journalDateSelection_data()

@@ -2,9 +2,9 @@
 // path: the receive buffer cuts lines at CR, each line is split into its
 // elements. Nothing may crash, no byte may get lost or doubled, and what a
 // line parses into must parse the same again once written back.
-#include "notificationline.h"
-#include "receivebuffer.h"
 #include "vberror.h"
+#include "wire/notificationline.h"
+#include "wire/receivebuffer.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the server's parsing of a client message: nothing
 // may crash, and what it takes a message for must fit the message.
-#include "clientrequest.h"
 #include "win1252.h"
+#include "wire/clientrequest.h"
 
 #include <cstdint>
 #include <cstdlib>

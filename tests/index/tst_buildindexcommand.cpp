@@ -2,7 +2,8 @@
 
 #include "indexfixture.h"
 
-#include "../server/serverfixture.h"
+#include "serverfixture.h"
+#include "serverprocess.h"
 
 #include "addresses.h"
 #include "index/buildindexcommand.h"
@@ -10,7 +11,6 @@
 #include "reporter.h"
 
 #include <QHostAddress>
-#include <QLocalSocket>
 #include <QProcess>
 #include <QTcpSocket>
 #include <QTest>
@@ -130,7 +130,7 @@ namespace {
 
 QString serverBinary()
 {
-    return qEnvironmentVariable("VORSA_BUILD_DIR") + QStringLiteral("/server/VorsaSrv");
+    return buildPath(QStringLiteral("server/VorsaSrv"));
 }
 
 // "VorsaSrv --build-index" in a process of its own; its output is kept for
@@ -182,19 +182,12 @@ void TestBuildIndexCommand::secondServerIdentifiesCallersDuringTheBuild()
         callableNumbers(serving.folder.udlVorsa(), 20000);
     QVERIFY(callers.size() > 5000);
 
-    QProcess server;
-    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server.start(serverBinary(), {"--headless", "--dir", serving.folder.path()});
-    QVERIFY(server.waitForStarted());
-    const QString sim = serving.folder.file("VorsaSrv.sim");
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(sim), 10000);
-    QTcpSocket client;
-    client.connectToHost(QHostAddress::LocalHost, serving.port);
-    QVERIFY(client.waitForConnected(5000));
-    client.write("HN:test");
-    QLocalSocket line;
-    line.connectToServer(sim);
-    QVERIFY(line.waitForConnected(5000));
+    ServerProcess server(serving.folder.path());
+    const QString notStarted = server.start(serving.port);
+    QVERIFY2(notStarted.isEmpty(), qPrintable(notStarted));
+    const std::unique_ptr<QTcpSocket> connected = server.connectClient("test");
+    QVERIFY(connected);
+    QTcpSocket& client = *connected;
 
     QProcess build;
     startBuild(build, serving.folder.path());
@@ -205,8 +198,7 @@ void TestBuildIndexCommand::secondServerIdentifiesCallersDuringTheBuild()
     QByteArray received;
     for (const auto& [number, customer] : callers) {
         const bool building = build.state() != QProcess::NotRunning;
-        line.write("0521999;" + number.toLatin1() + '\n');
-        QVERIFY(line.waitForBytesWritten(5000));
+        QVERIFY(server.inject("0521999", number));
         while (!received.contains('\r')) {
             QVERIFY2(client.waitForReadyRead(5000), "no line for a call");
             received += client.readAll();
@@ -231,8 +223,7 @@ void TestBuildIndexCommand::secondServerIdentifiesCallersDuringTheBuild()
     QVERIFY(afterBuild >= 1);
     QCOMPARE(indexNumbers(serving.folder.udlVorsa()), serving.numbers);
 
-    server.terminate();
-    QVERIFY(server.waitForFinished(10000));
+    QVERIFY(server.stop());
 }
 
 void TestBuildIndexCommand::killedBuildLeavesTheOldIndex_data()

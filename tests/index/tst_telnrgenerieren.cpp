@@ -2,11 +2,13 @@
 
 #include "indexfixture.h"
 
-#include "../server/serverfixture.h"
 #include "addresses.h"
 #include "gui/frmtelnrgenerieren.h"
 #include "index/telnrgenerieren.h"
 #include "reporter.h"
+#include "serverfixture.h"
+
+#include <QSet>
 
 #include <QApplication>
 #include <QProgressBar>
@@ -62,6 +64,8 @@ private slots:
     void windowStaysOpenWhileBuilding();
     void callsDuringTheBuildIdentifyTheirCustomers_data();
     void callsDuringTheBuildIdentifyTheirCustomers();
+    void callAfterABuildFindsTheNewIndex_data();
+    void callAfterABuildFindsTheNewIndex();
     void cleanupTestCase() { releaseSharedPg(); }
 };
 
@@ -326,6 +330,80 @@ void TestTelNrGenerieren::callsDuringTheBuildIdentifyTheirCustomers()
     for (const auto& [number, customer] : callers)
         expected << number + " 1 " + customer + " 0";
     QCOMPARE(answers, expected);
+    core.Form_Unload();
+}
+
+void TestTelNrGenerieren::callAfterABuildFindsTheNewIndex_data()
+{
+    QTest::addColumn<QString>("engine");
+    QTest::newRow("SQLite") << "sqlite";
+    QTest::newRow("PostgreSQL") << "postgresql";
+}
+
+void TestTelNrGenerieren::callAfterABuildFindsTheNewIndex()
+{
+    // The server keeps its database connection open from call to call; a
+    // build that ends on another connection is seen by the very next call.
+    QFETCH(QString, engine);
+    ProgramFolder folder;
+    const QString why = prepareIndex(folder, engine);
+    if (!why.isEmpty())
+        QSKIP(qPrintable(why));
+    sampledata::generateKundenDatabase(folder.file("adressen.db"), 300, 21);
+    writeLines(folder.file("VorsaSrv.INI"),
+               callerServerSettings({"LocalPort=" + QString::number(freePort())}));
+    QVERIFY(buildIndexQuietly(folder.path()));
+    const auto before = callableNumbers(folder.udlVorsa(), 300);
+
+    RecordingReporter reporter;
+    RecordingDesktop desktop;
+    FileIconList icons;
+    ScriptedLine* line = nullptr;
+    ServerCore::Environment env;
+    env.programDir = folder.path();
+    env.reporter = &reporter;
+    env.desktop = &desktop;
+    env.icons = &icons;
+    env.lineFactory = [&](const QString&, const LineContext&) {
+        auto l = std::make_unique<ScriptedLine>();
+        line = l.get();
+        return std::unique_ptr<IPhoneLine>(std::move(l));
+    };
+    ServerCore core(env);
+    core.Form_Load();
+    QVERIFY(line);
+    line->ring(QStringLiteral("0521999"), before.first().first); // opens the connection
+
+    // Other customers; the index is built from them on a connection of its own.
+    sampledata::generateKundenDatabase(folder.file("adressen.db"), 300, 22);
+    QVERIFY(buildIndexQuietly(folder.path()));
+    const auto after = callableNumbers(folder.udlVorsa(), 300);
+    const QStringList indexed = indexNumbers(folder.udlVorsa());
+    const QSet<QString> now(indexed.cbegin(), indexed.cend());
+    QString gone;
+    for (const auto& caller : before) {
+        if (!now.contains(caller.first) && caller.first != before.first().first) {
+            gone = caller.first;
+            break;
+        }
+    }
+    QVERIFY(!gone.isEmpty());
+    line->ring(QStringLiteral("0521999"), after.first().first);
+    line->ring(QStringLiteral("0521999"), gone);
+
+    QVERIFY2(reporter.entries.isEmpty(), qPrintable(reporter.procedures().join(',')));
+    QFile log(folder.file("VorsaSvr.log"));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QStringList answers;
+    for (const QString& entry : QString::fromLatin1(log.readAll()).split("\r\n")) {
+        if (entry.startsWith("*D*")) {
+            const QMap<QString, QString> f = notificationFields(entry.mid(3));
+            answers << f.value("Anrufer") + " " + f.value("Icon") + " " + f.value("Kunde");
+        }
+    }
+    QCOMPARE(answers,
+             (QStringList{before.first().first + " 1 " + before.first().second,
+                          after.first().first + " 1 " + after.first().second, gone + " 3 ***"}));
     core.Form_Unload();
 }
 

@@ -1,7 +1,7 @@
 // A SIP call to a running headless server reaches its clients as a
 // notification line, identified from the number index.
-#include "serverfixture.h"
 #include "sippeer.h"
+#include "sipserverfixture.h"
 
 #include <QFile>
 #include <QTest>

@@ -6,6 +6,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTcpServer>
 #include <QTest>
 
 using namespace vorsa;
@@ -103,6 +104,28 @@ private slots:
         }
         QCOMPARE(f.journal().size(), 1);
         QCOMPARE(f.core->recentCallers().size(), 1);
+    }
+
+    void repeatWindowAcrossAClockSetBack()
+    {
+        // Numbers are forgotten by their own time, also when the clock was
+        // set back between calls and the times no longer come in order.
+        ServerFixture f;
+        prepare(f);
+        f.load();
+        const QDateTime start = f.now;
+        f.line->ring({}, QStringLiteral("0521111"));
+        f.now = start.addSecs(-600); // the clock goes back ten minutes
+        f.line->ring({}, QStringLiteral("0521333"));
+        QCOMPARE(f.journal().size(), 2);
+        f.now = start.addSecs(-580);
+        f.line->ring({}, QStringLiteral("0521333")); // 20 s later: a repeat
+        QCOMPARE(f.journal().size(), 2);
+        f.now = start.addSecs(-540);
+        f.line->ring({}, QStringLiteral("0521333")); // 40 s after its last call
+        f.line->ring({}, QStringLiteral("0521111")); // "before" its call: still held
+        QCOMPARE(f.journal().size(), 3);
+        QCOMPARE(f.core->recentCallers().size(), 2);
     }
 
     void hiddenNumberIsReportedAsAmtOnce()
@@ -371,9 +394,10 @@ private slots:
         f.set("Table", "SQL2.1",
               QStringLiteral("SELECT Name FROM Kunden WHERE Nr = '/*CallingNr*/'"));
         f.load();
-        f.line->ring({}, QStringLiteral("0400000000")); // switches the file to its WAL journal
         {
-            // Another program holds the file locked.
+            // Another program holds the file locked before the server's
+            // connection is open (the server keeps its connection open once it
+            // has one, and a file in use cannot be taken for one program alone).
             auto other =
                 QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("lock"));
             other.setDatabaseName(f.dir.filePath(QStringLiteral("calls.db")));
@@ -401,6 +425,33 @@ private slots:
         f.line->ring({}, QStringLiteral("0521222"));
         QVERIFY2(f.reporter.entries.isEmpty(), qPrintable(f.reporter.procedures().join(',')));
         QVERIFY(f.journal().last().contains(QStringLiteral("Name=Hansa Filiale;")));
+    }
+
+    void databaseServerThatDoesNotAnswerHoldsACallOnlyBriefly()
+    {
+        // A PostgreSQL server that takes the connection and never answers
+        // (hung, or the network swallows its packets): the call waits for it
+        // no longer than SecDbConnect seconds, then goes out unidentified.
+        if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+            QSKIP("Qt's PostgreSQL driver is not installed");
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        ServerFixture f;
+        prepare(f);
+        f.write(QStringLiteral("udlVorsa.UDL"),
+                "[oledb]\r\nProvider=PostgreSQL;Data Source=127.0.0.1;Location=vorsa;"
+                "User ID=vorsa;Port=" +
+                    QByteArray::number(silent.serverPort()) + "\r\n");
+        f.set("Settings", "SecDbConnect", QStringLiteral("2"));
+        f.load();
+        QElapsedTimer took;
+        took.start();
+        f.line->ring({}, QStringLiteral("0521111"));
+        const qint64 ms = took.elapsed();
+        QVERIFY2(ms >= 1500 && ms < 5000, qPrintable(QString::number(ms)));
+        QCOMPARE(f.reporter.procedures(), QStringList{QStringLiteral("AnruferSuchen")});
+        QCOMPARE(f.journal().size(), 1);
+        QVERIFY(f.journal().first().startsWith(QStringLiteral("*D*Icon=3;")));
     }
 
     void quoteInTheCallingNumberCannotChangeTheStatement()

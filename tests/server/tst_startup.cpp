@@ -1,6 +1,7 @@
 // Start-up, configuration, banner, journal reload and shutdown of the server core.
 #include "serverfixture.h"
 
+#include <QTcpServer>
 #include <QTimer>
 
 #include <QTest>

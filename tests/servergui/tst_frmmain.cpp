@@ -4,6 +4,7 @@
 #include "gui/frmmain.h"
 #include "ini.h"
 #include "reporter.h"
+#include "serverfixture.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -14,29 +15,13 @@
 #include <QMessageBox>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
 
 using namespace vorsa;
-
-namespace {
-// A line the test rings.
-class TestLine : public IPhoneLine {
-    Q_OBJECT
-public:
-    bool startCAPI() override { return true; }
-    void stopCAPI() override {}
-    QString capiVersion() const override { return {}; }
-    QString capiRelease() const override { return {}; }
-    QString cardMaker() const override { return {}; }
-    QString serialNumber() const override { return {}; }
-    int dtmfSupport(qint16) override { return 0; }
-    void ring(const QString& calling) { emit IncomingCall(QString(), calling, QString()); }
-};
-} // namespace
+using test::ScriptedLine;
 
 class TestServerWindow : public QObject {
     Q_OBJECT
@@ -60,9 +45,7 @@ private slots:
     {
         QFile::remove(ini());
         m_reporter.clear();
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        set("Settings", "LocalPort", QString::number(probe.serverPort()));
+        set("Settings", "LocalPort", QString::number(test::freePort()));
         set("Table", "Name", QStringLiteral("T"));
         set("Settings", "Line", QStringLiteral("NONE"));
     }
@@ -133,9 +116,9 @@ private slots:
     {
         // The window's own boxes; the database is missing, so every call says so.
         set("Table", "SQL1.1", QStringLiteral("SELECT Name FROM T WHERE Nr = '/*CallingNr*/'"));
-        TestLine* line = nullptr;
+        ScriptedLine* line = nullptr;
         LineFactory lines = [&](const QString&, const LineContext&) {
-            auto l = std::make_unique<TestLine>();
+            auto l = std::make_unique<ScriptedLine>();
             line = l.get();
             return std::unique_ptr<IPhoneLine>(std::move(l));
         };
@@ -158,13 +141,13 @@ private slots:
             }
         });
         watchdog.start(2000);
-        line->ring(QStringLiteral("0521111"));
+        line->ring({}, QStringLiteral("0521111"));
         QVERIFY(!modalBox);
         // The box is open and not modal; the next calls go out meanwhile.
         QTRY_VERIFY(!w.findChildren<QMessageBox*>().isEmpty());
         QVERIFY(!QApplication::activeModalWidget());
-        line->ring(QStringLiteral("0521222"));
-        line->ring(QStringLiteral("0521333"));
+        line->ring({}, QStringLiteral("0521222"));
+        line->ring({}, QStringLiteral("0521333"));
         QCOMPARE(journalLines(), before + 3);
         QCOMPARE(w.core().callList().rowCount(), 3);
         // The same message is shown once while its box is open.

@@ -5,10 +5,13 @@
 // gets what later versions added (the tenants).
 // Usage: vorsa-demo-setup --dir DIR [--customers N]
 #include "addresses.h"
+#include "commandline.h"
 #include "index/buildindexcommand.h"
 #include "ini.h"
 #include "sampledata.h"
+#include "translations.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -95,16 +98,24 @@ bool clientIniHasDemoColumns(const QString& dir)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    QString dir;
-    int customers = 300;
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--dir") && i + 1 < args.size())
-            dir = args[++i];
-        else if (args[i] == QLatin1String("--customers") && i + 1 < args.size())
-            customers = args[++i].toInt();
-    }
-    if (dir.isEmpty()) {
+    installGermanTranslations(app);
+    QCommandLineParser parser;
+    setUpCommandLine(
+        parser, QStringLiteral("vorsa-demo-setup"),
+        QStringLiteral("Richtet einen Demo-Ordner für den Anrufserver ein: "
+                       "Einstellungen, Datenbank mit erzeugten Kunden, Nummernindex."));
+    const QCommandLineOption dirOption(QStringLiteral("dir"), QStringLiteral("Der Demo-Ordner."),
+                                       QStringLiteral("ORDNER"));
+    const QCommandLineOption customersOption(QStringLiteral("customers"),
+                                             QStringLiteral("Anzahl der Kunden (Vorgabe 300)."),
+                                             QStringLiteral("N"), QStringLiteral("300"));
+    parser.addOption(dirOption);
+    parser.addOption(customersOption);
+    parser.process(app);
+    QString dir = parser.value(dirOption);
+    bool numberOk = false;
+    const int customers = parser.value(customersOption).toInt(&numberOk);
+    if (dir.isEmpty() || !numberOk || customers < 1) {
         std::fprintf(stderr, "Aufruf: vorsa-demo-setup --dir ORDNER [--customers N]\n");
         return 2;
     }

@@ -3,6 +3,9 @@
 // line answers "OK", or "FEHLER " and why it took no call; only "OK" ends
 // this program with status 0.
 
+#include "commandline.h"
+#include "translations.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -50,12 +53,12 @@ QString reason(const QLocalSocket& socket)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("vorsa-call"));
+    vorsa::installGermanTranslations(app);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
+    vorsa::setUpCommandLine(
+        parser, QStringLiteral("vorsa-call"),
         QStringLiteral("Meldet einen Anruf an die simulierte Leitung eines laufenden VorsaSrv."));
-    parser.addHelpOption();
     const QCommandLineOption dirOption(
         QStringLiteral("dir"),
         QStringLiteral("Programmordner des Servers (Vorgabe: der aktuelle Ordner)."),

@@ -116,7 +116,7 @@ void Autobooking::AutobookingFahrtAnlegen(clsSqlRs& query, db::Connection& mainC
         if (!isYes(found.value(QStringLiteral("KdKzAutoBooking"))))
             return;
 
-        if (!mainConnection.isOpen())
+        if (!mainConnection.isOpen() || !mainConnection.isCurrent())
             mainConnection.open(connectionString, QString(), QString());
 
         db::Recordset ride;
@@ -170,10 +170,9 @@ void Autobooking::AutobookingFahrtAnlegen(clsSqlRs& query, db::Connection& mainC
         ride.setValue(QStringLiteral("FaSbAnnahme"), QStringLiteral("Autobooking"));
         ride.update();
         ride.close();
-        mainConnection.close();
     });
-    // After a failure the connection is closed as well, so that the next
-    // lookup starts from a fresh one.
+    // After a failure the connection is closed, so that the next lookup
+    // starts from a fresh one.
     if (!done)
         ignoringErrors([&] { mainConnection.close(); });
 }

@@ -31,10 +31,10 @@ public:
     Autobooking(IReporter& reporter, Clock clock);
 
     // Books one ride for the current record of `query` when autobooking is
-    // active and the record's KdKzAutoBooking is true. Reports its own failure
-    // as "[AutobookingFahrtAnlegen]" (no ride is left behind then). Closes
-    // `mainConnection` at the end, also when it was open before or the booking
-    // failed.
+    // active and the record's KdKzAutoBooking is true, on `mainConnection`
+    // (opened when it is not open), which stays open for the next lookup.
+    // Reports its own failure as "[AutobookingFahrtAnlegen]" (no ride is left
+    // behind then) and closes `mainConnection` after it.
     void AutobookingFahrtAnlegen(clsSqlRs& query, db::Connection& mainConnection,
                                  const QString& connectionString,
                                  const AutobookingSettings& settings);

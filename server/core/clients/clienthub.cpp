@@ -1,10 +1,11 @@
 #include "clienthub.h"
 
 #include "calllog.h"
+#include "logging.h"
 #include "net/socketerror.h"
 #include "reporter.h"
 #include "vberror.h"
-#include "win1252.h"
+#include "wire/protocol.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -13,7 +14,9 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <cerrno>
 #include <optional>
+#include <sys/socket.h>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -21,7 +24,6 @@
 namespace vorsa {
 
 namespace {
-const QByteArray LineEnd = QByteArrayLiteral("\r");
 constexpr int ShutdownWaitMs = 3000;
 // The most of the call log one turn of the event loop reads for a replay.
 constexpr qint64 ReplayReadPerTurn = 1024 * 1024;
@@ -58,6 +60,8 @@ struct ClientHub::Slot {
     };
     std::optional<Replay> replay;
     QByteArray held;
+    // While a replay is under way, the socket's progress moves it on.
+    QMetaObject::Connection replayProgress;
 };
 
 // The listening socket: hands every accepted descriptor to the hub as a
@@ -172,6 +176,9 @@ QString ClientHub::connectionLine(const Slot& slot) const
 
 void ClientHub::updateConnections()
 {
+    if (!m_connectionsChanged)
+        return;
+    m_connectionsChanged = false;
     QStringList lines;
     for (int i = 1; i <= socketCounter(); ++i) {
         if (slotAt(i)->listed && isConnected(i))
@@ -217,12 +224,11 @@ void ClientHub::acceptOn(int index, qintptr requestID)
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     slot.socket = socket;
     slot.ip = addressText(socket->peerAddress());
+    qCInfo(lcClients).noquote()
+        << QStringLiteral("Client %1 verbunden (Platz %2)").arg(slot.ip).arg(index);
     connect(socket, &QTcpSocket::readyRead, this, [this, index] { Winsock1_DataArrival(index); });
     connect(socket, &QTcpSocket::disconnected, this, [this, index] { Winsock1_Close(index); });
-    // Queued: the next part of a replay is read after the socket's own work.
-    connect(
-        socket, &QTcpSocket::bytesWritten, this, [this, index] { pumpReplay(index); },
-        Qt::QueuedConnection);
+    m_connectionsChanged = true;
 }
 
 void ClientHub::dropConnection(int index)
@@ -234,9 +240,10 @@ void ClientHub::dropConnection(int index)
     slot->socket->abort();
     slot->socket->deleteLater();
     slot->socket = nullptr;
-    slot->replay.reset();
+    endReplay(*slot);
     slot->held = QByteArray();
     slot->listed = false;
+    m_connectionsChanged = true;
     // Once the socket is gone (and the others that end in the same turn),
     // what it held goes back to the system.
     if (!m_trimScheduled) {
@@ -262,16 +269,30 @@ void ClientHub::Winsock1_DataArrival(int index)
                 : ClientRequest::parse(slot->socket->readAll());
         switch (request.kind) {
         case ClientRequest::Kind::Announcement:
+            qCInfo(lcClients).noquote() << QStringLiteral("Client %1 meldet sich als \"%2\"")
+                                               .arg(slot->ip, request.hostName);
             slot->hostName = request.hostName;
             slot->listed = true;
+            m_connectionsChanged = true;
             updateConnections();
             break;
         case ClientRequest::Kind::Replay:
             // One replay at a time: asking again before it is sent is ignored.
-            if (!slot->replay)
+            if (!slot->replay) {
+                qCInfo(lcClients).noquote()
+                    << QStringLiteral("Client %1 fordert %2 an")
+                           .arg(connectionLine(*slot),
+                                request.filter.isEmpty()
+                                    ? QStringLiteral("alle gespeicherten Anrufe")
+                                    : QStringLiteral("die Anrufe vom ") + request.filter);
                 ClientLogFileDatenSenden(request.filter, index);
+            }
             break;
         case ClientRequest::Kind::Refused:
+            qCWarning(lcClients).noquote()
+                << QStringLiteral("Client %1 sendet mehr, als ein Client darf; die Verbindung wird "
+                                  "getrennt")
+                       .arg(connectionLine(*slot));
             dropConnection(index);
             updateConnections();
             break;
@@ -284,6 +305,9 @@ void ClientHub::Winsock1_DataArrival(int index)
 void ClientHub::Winsock1_Close(int index)
 {
     guarded(m_reporter, QStringLiteral("Winsock1_Close"), [&] {
+        if (const Slot* slot = slotAt(index); slot && slot->socket)
+            qCInfo(lcClients).noquote()
+                << QStringLiteral("Client %1 getrennt").arg(connectionLine(*slot));
         // The slot stays for the next connection; the list no longer shows it.
         dropConnection(index);
         updateConnections();
@@ -292,24 +316,53 @@ void ClientHub::Winsock1_Close(int index)
 
 void ClientHub::ClientsNachrichtSenden(const QString& line)
 {
-    const QByteArray bytes = toWin1252(line) + LineEnd;
+    const QByteArray bytes = wire::lineBytes(line);
     for (int i = 1; i <= socketCounter(); ++i) {
         ignoringErrors([&] {
-            if (!isConnected(i))
-                return;
             Slot& slot = *slotAt(i);
-            slot.listed = true;
-            if (slot.replay && !slot.replay->read()) {
-                slot.held += bytes; // after the replay, as a live line
-            } else {
-                slot.socket->write(bytes);
-                slot.socket->flush();
+            if (!isConnected(i)) {
+                // Gone before its close was handled: no longer listed.
+                m_connectionsChanged = m_connectionsChanged || slot.listed;
+                return;
             }
-            if (unsentBytes(i) > MaxUnsentBytes)
-                dropConnection(i); // takes far more than its share
+            m_connectionsChanged = m_connectionsChanged || !slot.listed;
+            slot.listed = true;
+            if (slot.replay && !slot.replay->read())
+                slot.held += bytes; // after the replay, as a live line
+            else
+                send(slot, bytes);
+            if (unsentBytes(i) > MaxUnsentBytes) {
+                // Takes far more than its share.
+                qCWarning(lcClients).noquote()
+                    << QStringLiteral("Client %1 liest nicht mehr (über %2 KiB ungelesen); die "
+                                      "Verbindung wird getrennt")
+                           .arg(connectionLine(slot))
+                           .arg(MaxUnsentBytes / 1024);
+                dropConnection(i);
+            }
         });
     }
     updateConnections();
+}
+
+void ClientHub::send(Slot& slot, const QByteArray& bytes)
+{
+    QTcpSocket* socket = slot.socket;
+    qint64 sent = 0;
+    // A line goes to the system's socket buffer at once when nothing waits
+    // before it: no copy of our own and no write notification to switch on
+    // and off in the event loop, which for 50 clients cost more than the
+    // sends. (A socket that encrypts must take its bytes through write().)
+    if (socket->bytesToWrite() == 0) {
+        const ssize_t n = ::send(int(socket->socketDescriptor()), bytes.constData(),
+                                 size_t(bytes.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            return; // the connection is broken; its close is handled as it comes
+        sent = qMax<qint64>(n, 0);
+    }
+    // What the system did not take waits in the socket and goes when it can.
+    if (sent < bytes.size())
+        socket->write(bytes.constData() + sent, bytes.size() - sent);
 }
 
 void ClientHub::ClientLogFileDatenSenden(const QString& filter, int slot)
@@ -321,9 +374,20 @@ void ClientHub::ClientLogFileDatenSenden(const QString& filter, int slot)
         Slot::Replay replay;
         replay.filter = filter;
         replay.end = m_log.journalEnd();
-        slotAt(slot)->replay = replay;
+        Slot& s = *slotAt(slot);
+        s.replay = replay;
+        // Queued: the next part of a replay is read after the socket's own work.
+        s.replayProgress = connect(
+            s.socket, &QTcpSocket::bytesWritten, this, [this, slot] { pumpReplay(slot); },
+            Qt::QueuedConnection);
     });
     pumpReplay(slot);
+}
+
+void ClientHub::endReplay(Slot& slot)
+{
+    slot.replay.reset();
+    disconnect(slot.replayProgress);
 }
 
 void ClientHub::pumpReplay(int index)
@@ -336,7 +400,7 @@ void ClientHub::pumpReplay(int index)
     if (replay.read()) {
         // Everything is written; the replay counts until the client took it.
         if (socket->bytesToWrite() == 0)
-            slot->replay.reset();
+            endReplay(*slot);
         return;
     }
     const bool ok = guarded(m_reporter, QStringLiteral("ClientLogFileDatenSenden"), [&] {
@@ -346,7 +410,7 @@ void ClientHub::pumpReplay(int index)
             replay.offset = m_log.readJournalPart(
                 replay.filter, replay.offset, replay.end,
                 ReplayWindowBytes - socket->bytesToWrite(),
-                [&](const QString& message) { socket->write(toWin1252(message) + LineEnd); });
+                [&](const QString& message) { socket->write(wire::lineBytes(message)); });
             if (replay.offset == from)
                 replay.offset = replay.end; // the log got shorter meanwhile: nothing more
             budget -= replay.offset - from;
@@ -359,7 +423,7 @@ void ClientHub::pumpReplay(int index)
         socket->write(slot->held); // the live lines that came meanwhile
         slot->held = QByteArray();
         if (socket->bytesToWrite() == 0)
-            slot->replay.reset();
+            endReplay(*slot);
     } else if (socket->bytesToWrite() < ReplayWindowBytes) {
         // Nothing selected in this turn's part: go on in the next turn.
         QTimer::singleShot(0, this, [this, index] { pumpReplay(index); });

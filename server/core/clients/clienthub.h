@@ -1,6 +1,6 @@
 #pragma once
 
-#include "clientrequest.h"
+#include "wire/clientrequest.h"
 
 #include <QObject>
 #include <QString>
@@ -88,12 +88,16 @@ private:
     void pumpReplay(int index);
     // Drops the slot's connection and everything held for it.
     void dropConnection(int index);
+    void endReplay(Slot& slot);
+    // Sends bytes to a connected client, after anything still waiting for it.
+    void send(Slot& slot, const QByteArray& bytes);
 
     const CallLog& m_log;
     IReporter& m_reporter;
     std::unique_ptr<ListenSocket> m_listener;
     std::vector<std::unique_ptr<Slot>> m_slots; // slot i at position i - 1
     QStringList m_connections;
+    bool m_connectionsChanged = false; // the lines must be made again
     bool m_trimScheduled = false;
 };
 

@@ -1,14 +1,19 @@
 #include "connection.h"
 
 #include "connectionstate.h"
+#include "libpq.h"
 #include "udl.h"
 #include "vberror.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <atomic>
+#include <poll.h>
+#include <sys/stat.h>
 
 namespace vorsa::db {
 
@@ -18,6 +23,37 @@ namespace {
 // (an index build run from cron while the server serves calls), unless the
 // connection says otherwise.
 constexpr int sqliteBusyTimeoutMs = 10000;
+// How long opening a PostgreSQL connection may take, unless the connection
+// says otherwise.
+constexpr int postgresConnectTimeoutSec = 10;
+
+// The libpq connection under Qt's PostgreSQL driver; null for other drivers.
+PGconn* postgresHandle(const QSqlDatabase& db)
+{
+    if (!db.isValid() || !db.driver())
+        return nullptr;
+    const QVariant handle = db.driver()->handle();
+    // Qt names the type after the struct behind libpq's typedef.
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+        return nullptr;
+    return *static_cast<PGconn* const*>(handle.constData());
+}
+
+// Whether an idle PostgreSQL connection is still up. Nothing arrives on an
+// idle connection unless its server ends it (a restart, an administrator)
+// or the network gave up on it; anything that arrived counts as an end.
+bool postgresConnectionUp(PGconn* connection)
+{
+    const LibPq* pq = libpq();
+    if (!pq || pq->PQstatus(connection) != CONNECTION_OK)
+        return false;
+    const int fd = pq->PQsocket(connection);
+    if (fd < 0)
+        return false;
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, 0) == 0;
+}
 
 QString nextConnectionName()
 {
@@ -51,6 +87,9 @@ QString mapStatement(const QString& statement)
 {
     static const QRegularExpression deleteStar(QStringLiteral("^(\\s*)DELETE\\s*\\*\\s*FROM\\b"),
                                                QRegularExpression::CaseInsensitiveOption);
+    // Most statements have nothing to map (every lookup runs through here).
+    if (!statement.contains(QLatin1String("DELETE"), Qt::CaseInsensitive))
+        return statement;
     QString mapped = statement;
     mapped.replace(deleteStar, QStringLiteral("\\1DELETE FROM"));
     return mapped;
@@ -115,8 +154,19 @@ void Connection::open(const DataLink& link)
                 QString options = QStringLiteral("-c client_min_messages=warning");
                 if (m_lockWaitMs >= 0)
                     options += QStringLiteral(" -c lock_timeout=%1").arg(m_lockWaitMs);
-                db.setConnectOptions(
-                    QStringLiteral("connect_timeout=10;options='%1'").arg(options));
+                // A connection that stays open hears within a minute and a half
+                // when its server has gone (keepalives), and a statement sent to
+                // a server that no longer answers fails after the connect
+                // timeout instead of the system's quarter of an hour.
+                QString connect = QStringLiteral("connect_timeout=%1;keepalives=1;"
+                                                 "keepalives_idle=60;keepalives_interval=10;"
+                                                 "keepalives_count=3")
+                                      .arg(m_connectTimeoutSec >= 0 ? m_connectTimeoutSec
+                                                                    : postgresConnectTimeoutSec);
+                if (m_connectTimeoutSec > 0)
+                    connect +=
+                        QStringLiteral(";tcp_user_timeout=%1").arg(m_connectTimeoutSec * 1000);
+                db.setConnectOptions(connect + QStringLiteral(";options='%1'").arg(options));
             }
         }
         if (!db.open()) {
@@ -130,6 +180,8 @@ void Connection::open(const DataLink& link)
             pragma.exec(QStringLiteral("PRAGMA busy_timeout=0"));
             pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
             pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+            if (m_sqliteCacheKb >= 0)
+                pragma.exec(QStringLiteral("PRAGMA cache_size=-%1").arg(m_sqliteCacheKb));
             pragma.exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(busyTimeoutMs));
         }
     }
@@ -145,6 +197,47 @@ void Connection::open(const DataLink& link)
     m_state->driver = link.driver;
     m_state->description = description;
     m_state->open = true;
+    m_udlPath = link.udlPath;
+    m_udlStamp = m_udlPath.isEmpty() ? FileStamp{} : stampOf(m_udlPath);
+    m_sqlitePath = link.driver == QLatin1String("QSQLITE") ? link.databaseName : QString();
+    m_sqliteStamp = m_sqlitePath.isEmpty() ? FileStamp{} : stampOf(m_sqlitePath);
+}
+
+Connection::FileStamp Connection::stampOf(const QString& path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    FileStamp stamp;
+    stamp.exists = true;
+    stamp.device = quint64(st.st_dev);
+    stamp.inode = quint64(st.st_ino);
+    stamp.size = qint64(st.st_size);
+    stamp.modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return stamp;
+}
+
+bool Connection::isCurrent() const
+{
+    if (!isOpen())
+        return false;
+    if (!m_udlPath.isEmpty()) {
+        const FileStamp now = stampOf(m_udlPath);
+        if (!now.exists || now.device != m_udlStamp.device || now.inode != m_udlStamp.inode ||
+            now.size != m_udlStamp.size || now.modifiedNs != m_udlStamp.modifiedNs)
+            return false;
+    }
+    if (!m_sqlitePath.isEmpty()) {
+        // The file changes with every write; only another file in its place counts.
+        const FileStamp now = stampOf(m_sqlitePath);
+        if (!now.exists || now.device != m_sqliteStamp.device || now.inode != m_sqliteStamp.inode)
+            return false;
+    }
+    if (m_state->driver == QLatin1String("QPSQL")) {
+        PGconn* pg = postgresHandle(database());
+        return pg && postgresConnectionUp(pg);
+    }
+    return true;
 }
 
 bool Connection::isOpen() const

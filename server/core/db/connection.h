@@ -45,6 +45,14 @@ public:
     // open. Unset (-1): SQLite waits 10 s, PostgreSQL as long as its server.
     void setLockWaitMs(int ms) { m_lockWaitMs = ms; }
     int lockWaitMs() const { return m_lockWaitMs; }
+    // How long opening a PostgreSQL connection may take before it fails, and
+    // how long data sent on it may stay unacknowledged (a database server
+    // that went away), from the next open. Unset (-1): 10 s to connect, the
+    // system's own limit for sent data.
+    void setConnectTimeoutSec(int seconds) { m_connectTimeoutSec = seconds; }
+    // The most memory SQLite keeps of the file's pages for this connection,
+    // from the next open (-1: SQLite's default of 2 MB).
+    void setSqliteCacheKb(int kb) { m_sqliteCacheKb = kb; }
     int cursorLocation() const { return m_cursorLocation; }
 
     // connectionString: "File Name=" + path of a data-link file.
@@ -57,6 +65,12 @@ public:
     bool isOpen() const;
     int state() const { return isOpen() ? adStateOpen : adStateClosed; }
     void close();
+    // Whether an open connection still reaches what its data link names now:
+    // the data-link file is unchanged, a SQLite file is still the file that
+    // was opened (not removed or replaced), a PostgreSQL connection has not
+    // been ended by its server. A few system calls, no round trip. False
+    // when closed.
+    bool isCurrent() const;
 
     // Runs one statement without result. "DELETE * FROM t" is understood.
     // Returns the number of rows affected (-1 when the driver cannot tell).
@@ -80,6 +94,22 @@ private:
     std::shared_ptr<detail::ConnectionState> m_state; // shared with the attached result sets
     int m_cursorLocation = adUseClient;
     int m_lockWaitMs = -1;
+    int m_connectTimeoutSec = -1;
+    int m_sqliteCacheKb = -1;
+
+    // What the open connection was made from, to tell when it is stale.
+    struct FileStamp {
+        bool exists = false;
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 size = 0;
+        qint64 modifiedNs = 0;
+    };
+    static FileStamp stampOf(const QString& path);
+    QString m_udlPath;
+    FileStamp m_udlStamp;
+    QString m_sqlitePath;
+    FileStamp m_sqliteStamp;
 };
 
 // The one place where statements of the system's own dialect are mapped to the

@@ -1,13 +1,19 @@
 #include "postgrescopy.h"
 
+#include "db/libpq.h"
 #include <QDateTime>
 #include <QSqlDatabase>
 #include <QSqlDriver>
-#include <libpq-fe.h>
 
 namespace vorsa {
 
 namespace {
+
+// Only called once attach() found libpq.
+const db::LibPq& pq()
+{
+    return *db::libpq();
+}
 
 void appendEscaped(QByteArray& out, const QByteArray& text)
 {
@@ -51,14 +57,14 @@ std::unique_ptr<PostgresCopy> PostgresCopy::attach(const QSqlDatabase& db)
         (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
         return nullptr;
     PGconn* connection = *static_cast<PGconn* const*>(handle.constData());
-    if (!connection)
+    if (!connection || !db::libpq())
         return nullptr;
     return std::unique_ptr<PostgresCopy>(new PostgresCopy(connection));
 }
 
 PostgresCopy::Failure PostgresCopy::connectionFailure() const
 {
-    return {QString(), QString::fromUtf8(PQerrorMessage(m_connection)).trimmed()};
+    return {QString(), QString::fromUtf8(pq().PQerrorMessage(m_connection)).trimmed()};
 }
 
 bool PostgresCopy::results(Failure* failure)
@@ -66,18 +72,19 @@ bool PostgresCopy::results(Failure* failure)
     // Every result of the statement is taken, so that the connection is
     // ready for the next one.
     bool ok = true;
-    while (PGresult* result = PQgetResult(m_connection)) {
-        const ExecStatusType status = PQresultStatus(result);
+    while (PGresult* result = pq().PQgetResult(m_connection)) {
+        const ExecStatusType status = pq().PQresultStatus(result);
         if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && ok) {
             ok = false;
             if (failure) {
-                failure->state = QString::fromLatin1(PQresultErrorField(result, PG_DIAG_SQLSTATE));
-                failure->message = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
+                failure->state =
+                    QString::fromLatin1(pq().PQresultErrorField(result, PG_DIAG_SQLSTATE));
+                failure->message = QString::fromUtf8(pq().PQresultErrorMessage(result)).trimmed();
             }
         }
-        PQclear(result);
+        pq().PQclear(result);
     }
-    if (ok && PQstatus(m_connection) != CONNECTION_OK) {
+    if (ok && pq().PQstatus(m_connection) != CONNECTION_OK) {
         ok = false;
         if (failure)
             *failure = connectionFailure();
@@ -87,7 +94,7 @@ bool PostgresCopy::results(Failure* failure)
 
 bool PostgresCopy::exec(const QString& statement, Failure* failure)
 {
-    if (!PQsendQuery(m_connection, statement.toUtf8().constData())) {
+    if (!pq().PQsendQuery(m_connection, statement.toUtf8().constData())) {
         if (failure)
             *failure = connectionFailure();
         return false;
@@ -97,17 +104,17 @@ bool PostgresCopy::exec(const QString& statement, Failure* failure)
 
 bool PostgresCopy::begin(const QString& copyStatement, Failure* failure)
 {
-    PGresult* result = PQexec(m_connection, copyStatement.toUtf8().constData());
-    const bool ok = result && PQresultStatus(result) == PGRES_COPY_IN;
+    PGresult* result = pq().PQexec(m_connection, copyStatement.toUtf8().constData());
+    const bool ok = result && pq().PQresultStatus(result) == PGRES_COPY_IN;
     if (!ok && failure) {
         if (result) {
-            failure->state = QString::fromLatin1(PQresultErrorField(result, PG_DIAG_SQLSTATE));
-            failure->message = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
+            failure->state = QString::fromLatin1(pq().PQresultErrorField(result, PG_DIAG_SQLSTATE));
+            failure->message = QString::fromUtf8(pq().PQresultErrorMessage(result)).trimmed();
         } else {
             *failure = connectionFailure();
         }
     }
-    PQclear(result);
+    pq().PQclear(result);
     if (!ok)
         results(nullptr);
     m_open = ok;
@@ -116,7 +123,7 @@ bool PostgresCopy::begin(const QString& copyStatement, Failure* failure)
 
 bool PostgresCopy::put(const QByteArray& line, Failure* failure)
 {
-    if (PQputCopyData(m_connection, line.constData(), int(line.size())) == 1)
+    if (pq().PQputCopyData(m_connection, line.constData(), int(line.size())) == 1)
         return true;
     if (failure)
         *failure = connectionFailure();
@@ -126,7 +133,7 @@ bool PostgresCopy::put(const QByteArray& line, Failure* failure)
 bool PostgresCopy::end(Failure* failure)
 {
     m_open = false;
-    if (PQputCopyEnd(m_connection, nullptr) != 1) {
+    if (pq().PQputCopyEnd(m_connection, nullptr) != 1) {
         if (failure)
             *failure = connectionFailure();
         results(nullptr);
@@ -140,7 +147,7 @@ void PostgresCopy::cancel()
     if (!m_open)
         return;
     m_open = false;
-    PQputCopyEnd(m_connection, "abgebrochen");
+    pq().PQputCopyEnd(m_connection, "abgebrochen");
     results(nullptr);
 }
 

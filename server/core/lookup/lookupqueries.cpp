@@ -68,6 +68,12 @@ void LookupQueries::ClassSqlRsInstanzieren(const QString& sql)
 clsSqlRs* LookupQueries::AnruferSuchen(const QString& number, db::Connection& con,
                                        const QString& connectionString, const QString& platzhalter)
 {
+    // The connection stays open from one lookup to the next. One that no
+    // longer reaches what the data link names (the file changed, the
+    // database file was replaced, its server ended the connection) is opened
+    // afresh, so every lookup searches the database as it is now.
+    if (con.isOpen() && !con.isCurrent())
+        ignoringErrors([&] { con.close(); });
     // A database that cannot be opened is said; the call goes on without it.
     if (!con.isOpen())
         guarded(m_reporter, QStringLiteral("AnruferSuchen"),
@@ -80,8 +86,10 @@ clsSqlRs* LookupQueries::AnruferSuchen(const QString& number, db::Connection& co
     QElapsedTimer took;
     took.start();
     clsSqlRs* chosen = nullptr;
+    bool failed = false;
     for (const auto& query : m_queries) {
         ignoringErrors([&] { query->Suchen(number, platzhalter, con, m_reporter); });
+        failed = failed || query->lastSearchFailed;
         if (query->RecordCount == 1 && query->AnzahlVersuche == 0) {
             chosen = query.get();
             break;
@@ -92,7 +100,9 @@ clsSqlRs* LookupQueries::AnruferSuchen(const QString& number, db::Connection& co
     if (!chosen)
         chosen = mostSpecific();
 
-    ignoringErrors([&] { con.close(); });
+    // A connection on which a search failed is opened afresh at the next lookup.
+    if (failed)
+        ignoringErrors([&] { con.close(); });
     return chosen;
 }
 

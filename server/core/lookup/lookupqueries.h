@@ -30,9 +30,11 @@ public:
     void setCutDigits(const QString& cutDigits) { m_cutDigits = cutDigits; }
 
     // The whole lookup: opens `con` with connectionString when it is not open
-    // (when it cannot be opened, that is reported as "[AnruferSuchen]" and the
-    // result is none), searches every query (stopping at a unique hit on the
-    // full number), chooses one, closes `con`. A search that failed after
+    // or no longer current (when it cannot be opened, that is reported as
+    // "[AnruferSuchen]" and the result is none), searches every query
+    // (stopping at a unique hit on the full number) and chooses one. `con`
+    // stays open for the next lookup, unless a search on it failed: then it
+    // is closed and the next lookup opens it again. A search that failed after
     // waiting for a lock as long as the connection waits ends the pass: the
     // database is held by another program, and every further search would
     // wait as long again. Returns the chosen query or nullptr.

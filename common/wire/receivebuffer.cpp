@@ -1,5 +1,6 @@
 #include "receivebuffer.h"
 
+#include "protocol.h"
 #include "win1252.h"
 
 namespace vorsa {
@@ -23,7 +24,7 @@ void ReceiveBuffer::append(const QByteArray& bytes)
         return;
     m_raw.push_back(bytes);
     m_rawSize += bytes.size();
-    m_lines += bytes.count('\r');
+    m_lines += bytes.count(wire::LineEnd);
 }
 
 void ReceiveBuffer::append(const QString& text)
@@ -33,7 +34,7 @@ void ReceiveBuffer::append(const QString& text)
     }
     compact();
     m_text.append(text);
-    m_lines += text.count(QLatin1Char('\r'));
+    m_lines += text.count(QLatin1Char(wire::LineEnd));
 }
 
 bool ReceiveBuffer::decodeMore()
@@ -58,12 +59,12 @@ bool ReceiveBuffer::takeLine(QString& line)
 {
     if (m_lines == 0)
         return false;
-    qsizetype cr = m_text.indexOf(QLatin1Char('\r'), m_pos);
+    qsizetype cr = m_text.indexOf(QLatin1Char(wire::LineEnd), m_pos);
     while (cr < 0) {
         const qsizetype searched = m_text.size() - m_pos;
         if (!decodeMore())
             return false; // cannot happen while lines are counted
-        cr = m_text.indexOf(QLatin1Char('\r'), m_pos + searched);
+        cr = m_text.indexOf(QLatin1Char(wire::LineEnd), m_pos + searched);
     }
     line = m_text.mid(m_pos, cr - m_pos);
     m_pos = cr + 1;

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "serverprocess.h"
+
 #include <QList>
-#include <QProcess>
 #include <QString>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -18,6 +19,6 @@ public:
     quint16 sipPort = 0;
     quint16 clientPort = 0;
     QTemporaryDir dir;
-    QProcess server;
+    vorsa::test::ServerProcess server{dir.path()};
     std::vector<std::unique_ptr<QTcpSocket>> clients;
 };

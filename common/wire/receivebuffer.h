@@ -6,7 +6,7 @@
 
 namespace vorsa {
 
-// The receive buffer of the client: what has arrived but has not been cut
+// The receive framing of the client: what has arrived but has not been cut
 // into lines yet. Lines end with CR; the CR is dropped. Bytes are kept as they
 // came (Windows-1252) and decoded piece by piece as lines are taken, so a long
 // replay that arrives in one piece costs no long pause, and cutting is linear.

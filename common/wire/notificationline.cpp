@@ -1,6 +1,7 @@
 #include "notificationline.h"
 
 #include "convert.h"
+#include "notification.h"
 #include "vberror.h"
 
 namespace vorsa {
@@ -10,23 +11,17 @@ NotificationLine NotificationLine::parse(const QString& line, std::optional<qint
     NotificationLine out;
     if (line.isEmpty())
         return out;
-    const QString iconKey = QStringLiteral("Icon");
-    for (const QStringView element : QStringView(line).split(QLatin1Char(';'))) {
-        const qsizetype eq = element.indexOf(QLatin1Char('='));
-        if (eq < 0)
+    wire::forEachElement(line, [&](const wire::Element& e) {
+        if (!e.hasValue)
             throw VbError::subscriptOutOfRange();
-        const QStringView key = element.left(eq);
-        QStringView value = element.mid(eq + 1);
-        const qsizetype next = value.indexOf(QLatin1Char('='));
-        if (next >= 0)
-            value = value.left(next);
-        if (key == iconKey) {
-            out.icon = toInt16(value.toString());
+        if (e.key == wire::IconKey) {
+            out.icon = toInt16(e.value.toString());
             if (iconSoFar)
                 *iconSoFar = out.icon;
-        } else
-            out.fields.append({key.toString(), value.toString()});
-    }
+        } else {
+            out.fields.append({e.key.toString(), e.value.toString()});
+        }
+    });
     return out;
 }
 

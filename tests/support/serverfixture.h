@@ -1,21 +1,24 @@
 #pragma once
 
-// A server core on a temporary program folder with a recording reporter and
-// desktop, a controllable clock and a line the test drives.
+// A server core in the test's own process, on a temporary program folder with
+// a recording reporter and desktop, a controllable clock and a line the test
+// rings.
 #include "desktop.h"
 #include "iconlist.h"
 #include "ini.h"
 #include "reporter.h"
 #include "servercore.h"
+#include "testfiles.h"
 
 #include <QFile>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <memory>
 
 namespace vorsa::test {
 
+// A line the test drives: its start succeeds or fails as told, and ring()
+// reports a call.
 class ScriptedLine : public IPhoneLine {
     Q_OBJECT
 public:
@@ -40,13 +43,6 @@ public:
         emit IncomingCall(called, calling, QString());
     }
 };
-
-inline quint16 freePort()
-{
-    QTcpServer s;
-    s.listen(QHostAddress::LocalHost, 0);
-    return s.serverPort();
-}
 
 struct ServerFixture {
     QTemporaryDir dir;

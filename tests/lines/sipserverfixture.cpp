@@ -1,45 +1,20 @@
-#include "serverfixture.h"
+#include "sipserverfixture.h"
 
 #include "db/connection.h"
 #include "db/schema.h"
 #include "pgcluster.h"
 #include "sippeer.h"
+#include "testfiles.h"
 #include "vberror.h"
 
-#include <QFile>
-#include <QTcpServer>
 #include <QTest>
 
 using namespace vorsa;
-
-namespace {
-
-quint16 freeTcpPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
-}
-
-void writeIni(const QString& path, const QStringList& lines)
-{
-    QFile f(path);
-    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    for (const QString& l : lines)
-        f.write(l.toLatin1() + "\r\n");
-}
-
-} // namespace
+using namespace vorsa::test;
 
 SipServerFixture::~SipServerFixture()
 {
     clients.clear();
-    if (server.state() != QProcess::NotRunning) {
-        server.terminate();
-        if (!server.waitForFinished(10000))
-            server.kill();
-        server.waitForFinished(2000);
-    }
 }
 
 QString SipServerFixture::start(int clientCount, const QStringList& extraSettings)
@@ -58,7 +33,7 @@ QString SipServerFixture::start(int clientCount, const QStringList& extraSetting
         return e.description();
     }
     sipPort = SippPeer::freePort(QHostAddress::LocalHost);
-    clientPort = freeTcpPort();
+    clientPort = freePort();
     QStringList ini{"[Settings]", "Line=SIP", "EigeneVorwahl=0521",
                     "LocalPort=" + QString::number(clientPort),
                     "LogFile=" + dir.filePath(QStringLiteral("VorsaSvr.log"))};
@@ -81,24 +56,12 @@ QString SipServerFixture::start(int clientCount, const QStringList& extraSetting
                        "Listen=127.0.0.1:" + QString::number(sipPort)};
     writeIni(dir.filePath(QStringLiteral("VorsaSrv.INI")), ini);
 
-    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server.start(qEnvironmentVariable("VORSA_BUILD_DIR") + QStringLiteral("/server/VorsaSrv"),
-                 {QStringLiteral("--headless"), QStringLiteral("--dir"), dir.path()});
-    if (!server.waitForStarted(5000))
-        return QStringLiteral("VorsaSrv does not start");
+    if (const QString why = server.start(clientPort, false); !why.isEmpty())
+        return why;
     for (int i = 0; i < clientCount; ++i) {
-        auto c = std::make_unique<QTcpSocket>();
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            c->connectToHost(QHostAddress::LocalHost, clientPort);
-            if (c->waitForConnected(1000))
-                break;
-            c->abort();
-            QTest::qWait(100);
-        }
-        if (c->state() != QAbstractSocket::ConnectedState)
+        auto c = server.connectClient(QStringLiteral("platz%1").arg(i + 1));
+        if (!c)
             return QStringLiteral("no client connection to VorsaSrv");
-        c->write("HN:platz" + QByteArray::number(i + 1));
-        c->flush();
         clients.push_back(std::move(c));
     }
     QTest::qWait(200);

@@ -1,14 +1,13 @@
 #include "clientrequest.h"
 
+#include "protocol.h"
 #include "win1252.h"
 
 namespace vorsa {
 
-namespace {
-const QString Announcement = QStringLiteral("HN:");
-const QString ReplayRequest = QStringLiteral("*D*:");
-constexpr int DatedReplayLength = 14;
-} // namespace
+using wire::Announcement;
+using wire::DatedReplayLength;
+using wire::ReplayRequest;
 
 ClientRequest ClientRequest::parse(const QByteArray& message)
 {

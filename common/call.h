@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QList>
+#include <QVariant>
+
+namespace vorsa {
+
+// One reported call as it travels from the line to the list, the clients and
+// the journal: its icon number and one value per field definition, in the
+// order of the definitions (FieldDefinitions::emptyCall gives one to fill). A
+// value is text, a number, a date and time, or a database null.
+struct Call {
+    int icon = 0;
+    QList<QVariant> values;
+};
+
+} // namespace vorsa

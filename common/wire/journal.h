@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+namespace vorsa::journal {
+
+// The call journal inside the call log: every reported call is a line of its
+// own, "*D*" followed by its notification line.
+inline const QString Marker = QStringLiteral("*D*");
+// The journal line of a notification line.
+inline QString entry(const QString& notification)
+{
+    return Marker + notification;
+}
+// A line is a journal entry when it begins with "*D*".
+bool isEntry(const QString& line);
+// The ten characters that start six characters after the first "datum="
+// (ignoring case) of the message; without "datum=" those from position 5.
+QString entryDate(const QString& message);
+// Selected by a filter: "" selects every entry, else the entry date must equal it.
+bool selected(const QString& message, const QString& filter);
+
+} // namespace vorsa::journal

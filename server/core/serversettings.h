@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+namespace vorsa {
+
+// The settings record of the server, filled at load.
+struct ServerSettings {
+    QString iniPath;
+    QString user;
+    QString application;
+    QString logFile;
+    QString amt;
+    QString eigeneVorwahl;
+    // As read; the queries take it as text. "0" until a number was read.
+    QString letzteStellenAbschneiden = QStringLiteral("0");
+    int cutDigits = 0;
+    int secCapiConnection = 0;
+    int dateDiffSec = 0;
+    int localPort = 0;
+    bool beiDoppelFragezeichen = false;
+    QString platzhalter;
+    QString computerName;
+    QString line; // telephony backend: "SIM", "SIP", "CALLMONITOR", "CAPI"
+    // The newest rows the window's call list keeps (0: every row).
+    int maxListenZeilen = 10000;
+    // How long opening the database (PostgreSQL) may take before a call goes
+    // out without its lookup.
+    int secDbConnect = 3;
+};
+
+} // namespace vorsa
