@@ -8,6 +8,8 @@
 #include "ini.h"
 #include "privatebus.h"
 #include "reporter.h"
+#include "serverprocess.h"
+#include "testfiles.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -15,8 +17,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -26,18 +26,6 @@
 using namespace vorsa;
 
 namespace {
-
-QString buildPath(const QString& relative)
-{
-    return QDir(qEnvironmentVariable("VORSA_BUILD_DIR")).filePath(relative);
-}
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
-}
 
 // org.freedesktop.Notifications as a desktop offers it, recording what it is asked.
 class NotificationService : public QObject {
@@ -98,14 +86,14 @@ private:
 // The headless server on the simulated line with the demo database.
 struct Server {
     QTemporaryDir dir;
-    QProcess process;
-    quint16 port = freePort();
+    test::ServerProcess process{dir.path()};
+    quint16 port = test::freePort();
     QByteArray known; // a caller of the demo database
 
     bool start()
     {
         QProcess setup;
-        setup.start(buildPath("tools/demo-setup/vorsa-demo-setup"),
+        setup.start(test::buildPath("tools/demo-setup/vorsa-demo-setup"),
                     {"--dir", dir.path(), "--customers", "40"});
         if (!setup.waitForFinished(60000) || setup.exitCode() != 0)
             return false;
@@ -114,28 +102,9 @@ struct Server {
         if (!calls.open(QIODevice::ReadOnly))
             return false;
         known = calls.readLine().trimmed();
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(buildPath("server/VorsaSrv"), {"--headless", "--dir", dir.path()});
-        return process.waitForStarted(5000) &&
-               QTest::qWaitFor(
-                   [&] {
-                       QTcpSocket probe;
-                       probe.connectToHost(QHostAddress::LocalHost, port);
-                       return probe.waitForConnected(100);
-                   },
-                   15000);
+        return process.start(port).isEmpty();
     }
-    bool call(const QString& calling)
-    {
-        return QProcess::execute(buildPath("tools/vorsa-call/vorsa-call"),
-                                 {"--dir", dir.path(), "0521999", calling}) == 0;
-    }
-    ~Server()
-    {
-        process.terminate();
-        if (!process.waitForFinished(5000))
-            process.kill();
-    }
+    bool call(const QString& calling) { return process.ring("0521999", calling); }
 };
 
 // A client folder with the columns of the demo and two icons.
@@ -211,9 +180,8 @@ void ClientNotificationTest::initTestCase()
 {
     if (!test::privaterBus())
         QSKIP("no private session bus (dbus-run-session)");
-    for (const char* program :
-         {"server/VorsaSrv", "tools/vorsa-call/vorsa-call", "tools/demo-setup/vorsa-demo-setup"}) {
-        if (!QFileInfo(buildPath(program)).isExecutable())
+    for (const char* program : {"server/VorsaSrv", "tools/demo-setup/vorsa-demo-setup"}) {
+        if (!QFileInfo(test::buildPath(program)).isExecutable())
             QSKIP(qPrintable(QStringLiteral("%1 is not built").arg(program)));
     }
 }

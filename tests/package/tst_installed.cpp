@@ -5,6 +5,7 @@
 // against the libraries. Run by tests/package/package-test.sh.
 #include "ini.h"
 #include "privatebus.h"
+#include "testfiles.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -21,6 +22,8 @@
 #include <QTest>
 
 using namespace vorsa;
+using vorsa::test::buildPath;
+using vorsa::test::freePort;
 
 namespace {
 
@@ -35,21 +38,9 @@ QString installed(const QString& path)
     return QDir::cleanPath(root() + QLatin1Char('/') + path);
 }
 
-QString buildPath(const QString& relative)
-{
-    return QDir(qEnvironmentVariable("VORSA_BUILD_DIR")).filePath(relative);
-}
-
 QString libDir()
 {
     return qEnvironmentVariable("VORSA_INSTALL_LIBDIR", QStringLiteral("/usr/lib"));
-}
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
 }
 
 // Where the installed programs find the packages' libraries and plugins: the
