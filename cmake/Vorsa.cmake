@@ -13,8 +13,9 @@ function(vorsa_add_library target alias)
 endfunction()
 
 # vorsa_add_test(<name> SOURCES ... LIBS ... [WIDGETS] [TIMEOUT s] [LABELS ...])
-# Every test runs with the offscreen platform and a temporary HOME, so that
-# per-user settings of a test never touch the developer's own.
+# Every test runs with the offscreen platform and a HOME of its own under the
+# build folder, so that per-user settings of a test never touch the developer's
+# own nor those of another test running at the same time.
 function(vorsa_add_test name)
   cmake_parse_arguments(ARG "WIDGETS" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(test_${name} ${ARG_SOURCES})
@@ -26,7 +27,7 @@ function(vorsa_add_test name)
   endif()
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${ARG_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VORSA_BUILD_DIR=${CMAKE_BINARY_DIR};VORSA_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;HOME=${CMAKE_BINARY_DIR}/testhome/${name};XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/testhome/${name}/.config;VORSA_BUILD_DIR=${CMAKE_BINARY_DIR};VORSA_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
     LABELS "${ARG_LABELS}")
 endfunction()
 
