@@ -65,3 +65,37 @@ function(vorsa_add_fuzzer target)
             sh -c "mkdir -p '${work}' && '${exe}' -max_total_time=4 -max_len=2048 -timeout=5 '${work}' '${ARG_CORPUS}'")
   set_tests_properties(${ARG_TEST} PROPERTIES TIMEOUT 60 LABELS fuzz)
 endfunction()
+
+# vorsa_install_configured(<template> <file name> DESTINATION <dir> COMPONENT <component>
+#                          [VARIABLES NAME=path ...])
+# Installs a file made from a template (@NAME@ replaced) when it is installed,
+# not when the build is configured: each relative path given in VARIABLES is
+# taken relative to the prefix the files are installed under, which a package
+# may set apart from the build's own (CMAKE_INSTALL_PREFIX at install time); an
+# absolute path stays as it is. A relative DESTINATION is relative to that
+# prefix as well.
+function(vorsa_install_configured template name)
+  cmake_parse_arguments(ARG "" "DESTINATION;COMPONENT" "VARIABLES" ${ARGN})
+  set(code "")
+  foreach(pair IN LISTS ARG_VARIABLES)
+    if(NOT pair MATCHES "^([A-Za-z_][A-Za-z0-9_]*)=(.*)$")
+      message(FATAL_ERROR "vorsa_install_configured: NAME=path expected, got ${pair}")
+    endif()
+    if(IS_ABSOLUTE "${CMAKE_MATCH_2}")
+      string(APPEND code "set(${CMAKE_MATCH_1} \"${CMAKE_MATCH_2}\")\n")
+    else()
+      string(APPEND code "set(${CMAKE_MATCH_1} \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_MATCH_2}\")\n")
+    endif()
+  endforeach()
+  if(IS_ABSOLUTE "${ARG_DESTINATION}")
+    set(destination "${ARG_DESTINATION}")
+  else()
+    set(destination "\${CMAKE_INSTALL_PREFIX}/${ARG_DESTINATION}")
+  endif()
+  set(out "${CMAKE_CURRENT_BINARY_DIR}/install-time/${name}")
+  install(CODE "block()
+${code}configure_file(\"${template}\" \"${out}\" @ONLY)
+file(INSTALL DESTINATION \"${destination}\" TYPE FILE FILES \"${out}\")
+endblock()"
+    COMPONENT ${ARG_COMPONENT})
+endfunction()
