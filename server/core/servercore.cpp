@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <limits>
 
 namespace vorsa {
 
@@ -25,6 +26,8 @@ const QString kSampleCallingNumber = QStringLiteral("0521123456");
 // before it goes out as not identified.
 constexpr int kCallLockWaitMs = 2000;
 constexpr int kCallSqliteCacheKb = 256;
+// Settings/SecDbConnect when missing or not usable.
+constexpr int kDefaultSecDbConnect = 3;
 // How long the reload of the list works between two turns of the event loop.
 constexpr int kReloadSliceMs = 50;
 // How much of the call log the reload of every row reads at a time.
@@ -278,13 +281,26 @@ void ServerCore::EinlesenParameterAllgemein()
                                QStringLiteral("#//#"), QStringLiteral("10000")));
         });
         guarded(*m_env.reporter, QStringLiteral("EinlesenParameterAllgemein"), [&] {
-            s.secDbConnect =
-                countSetting(QStringLiteral("SecDbConnect"),
-                             readWithMarker(QStringLiteral("SecDbConnect"), QStringLiteral("#//#"),
-                                            QStringLiteral("#//#"), QStringLiteral("3")));
+            // A wait of no time would be no wait at all for the database
+            // library (it then waits for ever): it must be a second or more.
+            const QString text =
+                readWithMarker(QStringLiteral("SecDbConnect"), QStringLiteral("#//#"),
+                               QStringLiteral("#//#"), QString::number(kDefaultSecDbConnect));
+            const qint32 seconds = numberSetting(QStringLiteral("SecDbConnect"), text);
+            if (seconds < 1)
+                throw VbError(err::InvalidPropertyValue,
+                              QStringLiteral("Ungültiger Eigenschaftswert (SecDbConnect %1), es "
+                                             "gilt %2")
+                                  .arg(seconds)
+                                  .arg(kDefaultSecDbConnect));
+            s.secDbConnect = seconds;
         });
-        m_connection.setConnectTimeoutSec(s.secDbConnect);
     });
+    // Also when the settings were not read to their end (then the default):
+    // how long opening the database and each of its statements may take.
+    m_connection.setConnectTimeoutSec(m_settings.secDbConnect);
+    m_connection.setStatementTimeoutMs(
+        int(qMin<qint64>(qint64(m_settings.secDbConnect) * 1000, std::numeric_limits<int>::max())));
 }
 
 void ServerCore::ensureLine()

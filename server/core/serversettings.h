@@ -24,8 +24,8 @@ struct ServerSettings {
     QString line; // telephony backend: "SIM", "SIP", "CALLMONITOR", "CAPI"
     // The newest rows the window's call list keeps (0: every row).
     int maxListenZeilen = 10000;
-    // How long opening the database (PostgreSQL) may take before a call goes
-    // out without its lookup.
+    // How long opening the database (PostgreSQL), and each statement on it,
+    // may take before a call goes out without its lookup (1 or more).
     int secDbConnect = 3;
 };
 
