@@ -305,6 +305,10 @@ private slots:
         ServerFixture f;
         prepare(f);
         f.set("Table", "Icon", QStringLiteral("Art"));
+        // Booking is on: a caller without an icon counts as not identified
+        // and gets no ride (here any booking would fail, the rides table is
+        // missing, and say so).
+        f.set("Autobooking", "Aktiv", QStringLiteral("1"));
         f.load();
         f.line->ring({}, calling);
         QCOMPARE(f.reporter.procedures(), QStringList{QStringLiteral("ISDNPhone_IncomingCall")});
@@ -313,6 +317,9 @@ private slots:
         QVERIFY2(f.journal()[0].startsWith(QStringLiteral("*D*Icon=3;")),
                  qPrintable(f.journal()[0]));
         QCOMPARE(f.core->callList().rowCount(), 1);
+        f.reporter.clear();
+        f.line->ring({}, QStringLiteral("0521111")); // with an icon: booked
+        QCOMPARE(f.reporter.procedures(), QStringList{QStringLiteral("AutobookingFahrtAnlegen")});
     }
 
     // However the lookup fails, the call goes out and into the journal as one

@@ -8,6 +8,7 @@
 #include <QString>
 #include <functional>
 #include <list>
+#include <optional>
 
 namespace vorsa {
 
@@ -100,7 +101,9 @@ public:
 private:
     void set(Call& call, const QString& field, const QVariant& value) const;
     void copyCurrentRecord(Call& call, const clsSqlRs& query) const;
-    int iconFor(const Call& call, int records) const;
+    // The icon of an identified caller; none when the icon field gives no
+    // icon number (said).
+    std::optional<int> iconFor(const Call& call, int records) const;
     void notIdentified(Call call, const QString& calling, const QStringList& columns,
                        const Report& report, CallResult& result) const;
 
