@@ -25,18 +25,22 @@ void IReporter::reportError(const QString& procedure, int number, const QString&
     message(errorText(procedure, description), errorTitle(number), MessageIcon::Warning);
 }
 
-bool guarded(IReporter& reporter, const QString& procedure, const std::function<void()>& body)
+bool guarded(IReporter& reporter, const QString& procedure, const std::function<void()>& body,
+             QString* error)
 {
+    VbError failure(0, QString());
     try {
         body();
         return true;
     } catch (const VbError& e) {
-        reporter.reportError(procedure, e);
+        failure = e;
     } catch (const std::exception& e) {
-        reporter.reportError(procedure, err::InternalError,
-                             QStringLiteral("Interner Fehler: ") +
-                                 QString::fromLocal8Bit(e.what()));
+        failure = VbError(err::InternalError,
+                          QStringLiteral("Interner Fehler: ") + QString::fromLocal8Bit(e.what()));
     }
+    if (error)
+        *error = failure.description();
+    reporter.reportError(procedure, failure);
     return false;
 }
 

@@ -66,7 +66,9 @@ QString resultText(const CallResult& result)
         text = QStringLiteral("keine Rufnummer, nicht erkannt");
         break;
     case CallResult::Kind::NoDatabase:
-        text = QStringLiteral("Datenbank nicht erreichbar, nicht erkannt");
+        text = result.lookupFailure.isEmpty()
+                   ? QStringLiteral("Datenbank nicht erreichbar, nicht erkannt")
+                   : QStringLiteral("nicht erkannt");
         break;
     case CallResult::Kind::NotFound:
         text = QStringLiteral("nicht erkannt");
@@ -80,6 +82,8 @@ QString resultText(const CallResult& result)
         text += QStringLiteral(", Fehler (%1 von %2 Meldungen gesendet)")
                     .arg(result.reported)
                     .arg(qMax(result.reported, result.records));
+    if (!result.lookupFailure.isEmpty())
+        text = QStringLiteral("Suche fehlgeschlagen (%1), ").arg(result.lookupFailure) + text;
     return text;
 }
 
@@ -466,11 +470,16 @@ void ServerCore::handleIncomingCall(const QString& called, const QString& callin
     Q_UNUSED(extra);
     const CallResult result = m_callPath.handle(called, calling, m_env.clock(), connectionString(),
                                                 [this](const Call& call) { reportCall(call); });
-    if (lcCalls().isInfoEnabled())
-        qCInfo(lcCalls).noquote() << QStringLiteral("Anruf von %1 an %2: %3")
-                                         .arg(calling,
-                                              called.isEmpty() ? QStringLiteral("-") : called,
-                                              resultText(result));
+    // One line per call; a lookup that failed makes it a warning, so that
+    // it is seen also where the calls themselves are not logged.
+    const auto line = [&] {
+        return QStringLiteral("Anruf von %1 an %2: %3")
+            .arg(calling, called.isEmpty() ? QStringLiteral("-") : called, resultText(result));
+    };
+    if (!result.lookupFailure.isEmpty())
+        qCWarning(lcCalls).noquote() << line();
+    else if (lcCalls().isInfoEnabled())
+        qCInfo(lcCalls).noquote() << line();
 }
 
 void ServerCore::ISDNPhone_IncomingPhoneCall(const QString&, const QString&)

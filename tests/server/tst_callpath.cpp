@@ -13,6 +13,40 @@
 using namespace vorsa;
 using namespace vorsa::test;
 
+namespace {
+// The messages of the call log category while it lives; the others go on
+// to the test's own handler.
+class CallMessages {
+public:
+    struct Message {
+        QtMsgType type;
+        QString text;
+    };
+    CallMessages()
+    {
+        s_self = this;
+        m_previous = qInstallMessageHandler(handler);
+    }
+    ~CallMessages()
+    {
+        qInstallMessageHandler(m_previous);
+        s_self = nullptr;
+    }
+    QList<Message> messages;
+
+private:
+    static void handler(QtMsgType type, const QMessageLogContext& context, const QString& text)
+    {
+        if (qstrcmp(context.category, "vorsa.server.calls") == 0)
+            s_self->messages.append({type, text});
+        else if (s_self->m_previous)
+            s_self->m_previous(type, context, text);
+    }
+    inline static CallMessages* s_self = nullptr;
+    QtMessageHandler m_previous = nullptr;
+};
+} // namespace
+
 class TestCallPath : public QObject {
     Q_OBJECT
 
@@ -374,7 +408,20 @@ private slots:
         }
 
         f.reporter.clear();
-        f.line->ring({}, QStringLiteral("0521222"));
+        {
+            // The administrator reads why, once, among the calls.
+            CallMessages log;
+            f.line->ring({}, QStringLiteral("0521222"));
+            QCOMPARE(log.messages.size(), 1);
+            QCOMPARE(log.messages[0].type, QtWarningMsg);
+            QCOMPARE(f.reporter.entries.size(), 1);
+            const QString why = f.reporter.entries[0].text.section(QStringLiteral("\r\n\r\n"), 1);
+            QVERIFY(!why.isEmpty());
+            QCOMPARE(
+                log.messages[0].text,
+                QStringLiteral("Anruf von 0521222 an -: Suche fehlgeschlagen (%1), nicht erkannt")
+                    .arg(why));
+        }
         QCOMPARE(f.reporter.procedures(), QStringList{procedure});
         QCOMPARE(f.journal().size(), 2);
         QCOMPARE(f.journal()[1], QStringLiteral("*D*Icon=3;Datum=06.12.2026 09:14:05;"

@@ -195,6 +195,7 @@ CallResult CallPath::handle(const QString& called, const QString& calling, const
 
         clsSqlRs* query =
             m_queries.AnruferSuchen(number, m_connection, connectionString, m_settings.platzhalter);
+        result.lookupFailure = m_queries.lastFailure();
         // No database (already said): the call still goes out and into the
         // journal, as one that could not be identified.
         if (!query) {

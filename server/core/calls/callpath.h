@@ -66,6 +66,8 @@ struct CallResult {
     int records = 0;     // records found
     int reported = 0;    // calls handed on
     bool failed = false; // an error ended the handling (it was said)
+    // Why the lookup failed, in part or whole (said); empty when it did not.
+    QString lookupFailure;
 };
 
 // The road of one incoming call from the line to the calls it reports: the
