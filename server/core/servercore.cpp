@@ -4,6 +4,7 @@
 #include "desktop.h"
 #include "iconlist.h"
 #include "ini.h"
+#include "journalreload.h"
 #include "logging.h"
 #include "reporter.h"
 #include "vberror.h"
@@ -13,7 +14,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <limits>
 
 namespace vorsa {
@@ -28,10 +28,6 @@ constexpr int kCallLockWaitMs = 2000;
 constexpr int kCallSqliteCacheKb = 256;
 // Settings/SecDbConnect when missing or not usable.
 constexpr int kDefaultSecDbConnect = 3;
-// How long the reload of the list works between two turns of the event loop.
-constexpr int kReloadSliceMs = 50;
-// How much of the call log the reload of every row reads at a time.
-constexpr qint64 kReloadReadBytes = 1024 * 1024;
 
 // A number setting as text to a number; a failure names the key and the value.
 qint32 numberSetting(const QString& key, const QString& text)
@@ -87,23 +83,6 @@ QString resultText(const CallResult& result)
     return text;
 }
 
-// Lets pending events run every kReloadSliceMs while long work goes on.
-class EventPoints {
-public:
-    EventPoints() { m_timer.start(); }
-    // True when events ran.
-    bool pass()
-    {
-        if (m_timer.elapsed() < kReloadSliceMs)
-            return false;
-        QCoreApplication::processEvents();
-        m_timer.restart();
-        return true;
-    }
-
-private:
-    QElapsedTimer m_timer;
-};
 } // namespace
 
 ServerCore::ServerCore(Environment environment, QObject* parent)
@@ -517,135 +496,30 @@ void ServerCore::mnuTest_Click()
 
 // ---------------------------------------------------------------- journal
 
-namespace {
-// Marks the keys of a line that set a value when the line is shown: "Icon"
-// (at the position of the field count) and the fields it names, up to an
-// "Icon" that is not a number, where showing the entry ends (false then).
-bool markNamed(QStringView line, const FieldDefinitions& fields, std::vector<bool>& named)
-{
-    const size_t iconKey = size_t(fields.size());
-    bool ended = false;
-    wire::forEachElement(line, [&](const wire::Element& e) {
-        if (ended || !e.hasValue)
-            return;
-        if (e.key == wire::IconKey) {
-            if (!ignoringErrors([&] { toInt16(e.value.toString()); })) {
-                ended = true;
-                return;
-            }
-            named[iconKey] = true;
-        } else if (const int i = fields.indexOf(e.key); i >= 0) {
-            named[size_t(i)] = true;
-        }
-    });
-    return !ended;
-}
-
-// The rows an entry gives: one per line, up to a line whose "Icon" is not a
-// number, which ends the entry.
-qsizetype entryRows(const QString& message)
-{
-    qsizetype rows = 0;
-    for (const QStringView line : QStringView(message).split(QLatin1Char('\r'))) {
-        bool faulty = false;
-        wire::forEachElement(line, [&](const wire::Element& e) {
-            if (!faulty && e.hasValue && e.key == wire::IconKey)
-                faulty = !ignoringErrors([&] { toInt16(e.value.toString()); });
-        });
-        if (faulty)
-            break;
-        ++rows;
-    }
-    return rows;
-}
-} // namespace
-
 void ServerCore::LogDateiEinlesenUndAnzeigen(const QString& filter)
 {
     const quint64 reload = ++m_reloads;
     // Events run while the journal is read: this reload ends without a word
     // when the server closes or a newer reload was asked for meanwhile.
-    const auto superseded = [&] { return m_unloaded || reload != m_reloads; };
+    const JournalReload::Superseded superseded = [&] { return m_unloaded || reload != m_reloads; };
     guarded(*m_env.reporter, QStringLiteral("LogDateiEinlesenUndAnzeigen"), [&] {
         m_callList.clear();
-        const qint64 end = m_log.journalEnd();
         const quint64 callsBefore = m_reportedCalls;
-        const int limit = m_settings.maxListenZeilen;
-        EventPoints events;
-        bool stopped = false;
-        // The entries to show, oldest first.
-        QStringList messages;
-        if (limit <= 0) {
-            for (qint64 offset = 0; offset < end && !stopped;) {
-                const qint64 from = offset;
-                offset = m_log.readJournalPart(filter, offset, end, kReloadReadBytes,
-                                               [&](const QString& m) { messages << m; });
-                if (offset == from)
-                    break; // the log got shorter meanwhile
-                stopped = events.pass() && superseded();
-            }
-        } else {
-            // From the end: the entries of the newest rows, then as many
-            // before them as decide the values the oldest shown line does not
-            // name itself (normally none: every entry names every field).
-            QStringList newestFirst;
-            qsizetype rows = 0;
-            std::vector<bool> decided;
-            qsizetype undecided = 0;
-            m_log.readJournalBackward(filter, end, [&](const QString& m) {
-                if (events.pass() && superseded()) {
-                    stopped = true;
-                    return false;
-                }
-                newestFirst << m;
-                if (rows < limit) {
-                    const qsizetype given = entryRows(m);
-                    rows += given;
-                    if (rows < limit)
-                        return true;
-                    // The oldest line that gives a row: what it does not set
-                    // comes from the entries before it.
-                    decided.assign(size_t(m_fields.size()) + 1, false);
-                    markNamed(QStringView(m).split(QLatin1Char('\r')).front(), m_fields, decided);
-                } else {
-                    for (const QStringView line : QStringView(m).split(QLatin1Char('\r'))) {
-                        if (!markNamed(line, m_fields, decided))
-                            break;
-                    }
-                }
-                undecided = std::count(decided.begin(), decided.end(), false);
-                return undecided > 0;
-            });
-            messages.reserve(newestFirst.size());
-            for (auto it = newestFirst.crbegin(); it != newestFirst.crend(); ++it)
-                messages << *it;
-        }
-        if (stopped)
+        const JournalReload journal(m_log, m_fields, *m_env.reporter);
+        const std::optional<QStringList> entries =
+            journal.entries(filter, m_settings.maxListenZeilen, superseded);
+        if (!entries)
             return;
-
         Call state =
             m_lastShown.values.size() == m_fields.size() ? m_lastShown : m_fields.emptyCall();
-        std::vector<CallListModel::Row> rows;
-        for (const QString& message : std::as_const(messages)) {
-            ownDataRows(message, state, rows);
-            if (events.pass() && superseded())
-                return;
-        }
-        m_callList.addOlderRows(std::move(rows));
+        std::optional<std::vector<CallListModel::Row>> rows =
+            journal.rows(*entries, state, m_callList, m_iconCount, superseded);
+        if (!rows)
+            return;
+        m_callList.addOlderRows(std::move(*rows));
         // The reloaded values are the last shown unless a call came meanwhile.
         if (m_reportedCalls == callsBefore)
             m_lastShown = state;
-    });
-}
-
-void ServerCore::ownDataRows(const QString& text, Call& state,
-                             std::vector<CallListModel::Row>& rows)
-{
-    guarded(*m_env.reporter, QStringLiteral("EigeneDatenAnzeigen"), [&] {
-        for (const QStringView line : QStringView(text).split(QLatin1Char('\r'))) {
-            wire::applyLine(line, m_fields, state);
-            rows.push_back(m_callList.rowOf(m_fields, state, m_iconCount));
-        }
     });
 }
 
@@ -654,7 +528,8 @@ void ServerCore::EigeneDatenAnzeigen(const QString& text)
     if (m_lastShown.values.size() != m_fields.size())
         m_lastShown = m_fields.emptyCall();
     std::vector<CallListModel::Row> rows;
-    ownDataRows(text, m_lastShown, rows);
+    JournalReload(m_log, m_fields, *m_env.reporter)
+        .appendRows(text, m_lastShown, m_callList, m_iconCount, rows);
     for (auto& row : rows)
         m_callList.addRow(std::move(row));
 }
