@@ -212,12 +212,12 @@ void ServerCore::EinlesenParameterAllgemein()
         s.amt = readWithMarker(QStringLiteral("Amt"), QStringLiteral("?"), QStringLiteral("?"), {});
         s.eigeneVorwahl =
             readWithMarker(QStringLiteral("EigeneVorwahl"), {}, {}, QStringLiteral("09876"));
-        // Text and number both keep their previous values when the text is
-        // not a number, so the lookup queries are not built on it.
+        // The text keeps its previous value when it is not a number, so the
+        // lookup queries are not built on it.
         const QString cutText =
             readWithMarker(QStringLiteral("LetzteStellenAbschneiden"), QStringLiteral("999"),
                            QStringLiteral("999"), QStringLiteral("3"));
-        s.cutDigits = numberSetting(QStringLiteral("LetzteStellenAbschneiden"), cutText);
+        numberSetting(QStringLiteral("LetzteStellenAbschneiden"), cutText);
         s.letzteStellenAbschneiden = cutText;
         s.secCapiConnection =
             numberSetting(QStringLiteral("SecCapiConnection"),

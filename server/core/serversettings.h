@@ -14,7 +14,6 @@ struct ServerSettings {
     QString eigeneVorwahl;
     // As read; the queries take it as text. "0" until a number was read.
     QString letzteStellenAbschneiden = QStringLiteral("0");
-    int cutDigits = 0;
     int secCapiConnection = 0;
     int dateDiffSec = 0;
     int localPort = 0;

@@ -5,15 +5,13 @@
 #include "fielddefinitions.h"
 #include "lookup/callingnumber.h"
 #include "lookup/lookupqueries.h"
+#include "memory.h"
 #include "reporter.h"
 #include "serversettings.h"
 #include "vberror.h"
 #include "wire/protocol.h"
 
 #include <limits>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 namespace vorsa {
 
@@ -40,9 +38,7 @@ bool RepeatWindow::repeat(const QString& number, const QDateTime& nowUtc, int wi
     // to the system.
     if (m_byNumber.capacity() >= 4096 && m_byNumber.size() * 8 < m_byNumber.capacity()) {
         m_byNumber.squeeze();
-#ifdef __GLIBC__
-        malloc_trim(0);
-#endif
+        returnFreedMemory();
     }
     const auto held = m_byNumber.constFind(number);
     if (held != m_byNumber.cend()) {

@@ -2,6 +2,7 @@
 
 #include "calllog.h"
 #include "logging.h"
+#include "memory.h"
 #include "net/socketerror.h"
 #include "reporter.h"
 #include "vberror.h"
@@ -17,9 +18,6 @@
 #include <cerrno>
 #include <optional>
 #include <sys/socket.h>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 namespace vorsa {
 
@@ -33,14 +31,6 @@ QString addressText(const QHostAddress& address)
     bool isV4 = false;
     const quint32 v4 = address.toIPv4Address(&isV4);
     return isV4 ? QHostAddress(v4).toString() : address.toString();
-}
-
-// Freed socket buffers go back to the system, not only to the heap.
-void returnFreedMemory()
-{
-#ifdef __GLIBC__
-    malloc_trim(0);
-#endif
 }
 } // namespace
 

@@ -39,7 +39,12 @@ void clsSqlRs::setCutNr(const QString& text)
 QString clsSqlRs::statementFor(const QString& cCallingNr, const QString& cPlatzhalter,
                                int cut) const
 {
-    const QString number = withoutControlCharacters(cCallingNr);
+    return attemptStatement(withoutControlCharacters(cCallingNr), cPlatzhalter, cut);
+}
+
+QString clsSqlRs::attemptStatement(const QString& number, const QString& cPlatzhalter,
+                                   int cut) const
+{
     const qsizetype keep = number.size() - cut;
     if (keep < 0)
         throw VbError::invalidCall();
@@ -64,7 +69,7 @@ void clsSqlRs::Suchen(const QString& cCallingNr, const QString& cPlatzhalter, db
             for (int i = 0; i <= CutNr; ++i) {
                 if (!callingnumber::cutAllowed(number, i))
                     break;
-                const QString statement = statementFor(cCallingNr, cPlatzhalter, i);
+                const QString statement = attemptStatement(number, cPlatzhalter, i);
                 if (Rs.isOpen())
                     Rs.close();
                 Rs.open(statement, con, db::CursorType::Static, db::LockType::ReadOnly);

@@ -50,6 +50,10 @@ public:
     // doubled, in place of every "/*CallingNr*/". A number shorter than the cut
     // fails with 5.
     QString statementFor(const QString& cCallingNr, const QString& cPlatzhalter, int cut) const;
+
+private:
+    // statementFor with the control characters already removed.
+    QString attemptStatement(const QString& number, const QString& cPlatzhalter, int cut) const;
 };
 
 // The calling number as it may go into a statement: control characters removed.

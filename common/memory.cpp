@@ -1,0 +1,16 @@
+#include "memory.h"
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+namespace vorsa {
+
+void returnFreedMemory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
+} // namespace vorsa
