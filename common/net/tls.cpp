@@ -4,10 +4,13 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QSslCertificate>
 #include <QSslKey>
+#include <QSslServer>
 #include <QSslSocket>
+#include <QTimer>
 
 namespace vorsa::tls {
 
@@ -131,6 +134,44 @@ std::optional<QString> certificateText(const ClientFailure& f)
     return std::nullopt;
 }
 
+// A handshake of the configuration with itself on loopback: a key that does
+// not belong to the certificate, or a pair the TLS library cannot use, fails
+// here as it would with every client. Without loopback nothing is said.
+void checkByHandshake(QSslConfiguration configuration, const PemFile& certificate,
+                      const PemFile& key)
+{
+    configuration.setPeerVerifyMode(QSslSocket::VerifyNone); // its client has no certificate
+    QSslServer server;
+    server.setSslConfiguration(configuration);
+    if (!server.listen(QHostAddress::LocalHost))
+        return;
+    QSslSocket client;
+    client.setPeerVerifyMode(QSslSocket::VerifyNone);
+    QEventLoop loop;
+    QString failure;
+    QAbstractSocket::SocketError error = QAbstractSocket::UnknownSocketError;
+    QObject::connect(&server, &QSslServer::errorOccurred,
+                     [&](QSslSocket* socket, QAbstractSocket::SocketError e) {
+                         if (!failure.isEmpty())
+                             return; // the first says why
+                         error = e;
+                         failure = socket->errorString();
+                         loop.quit();
+                     });
+    QObject::connect(&server, &QSslServer::pendingConnectionAvailable, &loop, &QEventLoop::quit);
+    QTimer::singleShot(3000, &loop, &QEventLoop::quit);
+    client.connectToHostEncrypted(QStringLiteral("127.0.0.1"), server.serverPort());
+    loop.exec();
+    if (failure.isEmpty())
+        return;
+    if (error == QAbstractSocket::SslInvalidUserDataError)
+        throw VbError(err::InvalidPropertyValue,
+                      QStringLiteral("Der Schlüssel %1 gehört nicht zum Zertifikat %2 (%3).")
+                          .arg(fileText(key), fileText(certificate), failure));
+    throw VbError(kTlsError, QStringLiteral("Mit %1 und %2 kommt keine TLS-Verbindung zustande: %3")
+                                 .arg(fileText(certificate), fileText(key), failure));
+}
+
 } // namespace
 
 QString settingPath(const QString& programDir, const QString& value)
@@ -184,6 +225,7 @@ QSslConfiguration serverConfiguration(const PemFile& certificate, const PemFile&
     } else {
         c.setPeerVerifyMode(QSslSocket::VerifyNone);
     }
+    checkByHandshake(c, certificate, key);
     return c;
 }
 

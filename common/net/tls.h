@@ -37,7 +37,8 @@ QSslKey readPrivateKey(const PemFile& file);
 // The server's side: its certificate (the certificates after it in the file
 // are sent as its chain) and key. With `clientCa` set, a client must present
 // a certificate signed by a certificate of that file; one that does not is
-// refused in the handshake with an alert that tells it why.
+// refused in the handshake with an alert that tells it why. A key that does
+// not belong to the certificate fails here, not at the first client.
 QSslConfiguration serverConfiguration(const PemFile& certificate, const PemFile& key,
                                       const PemFile& clientCa);
 // The client's side: the server's certificate must chain to a certificate of
