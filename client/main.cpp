@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 
 int main(int argc, char* argv[])
 {
@@ -19,7 +20,8 @@ int main(int argc, char* argv[])
                                                "der Anrufserver VorsaSrv meldet."));
         parser.addOption({QStringLiteral("dir"),
                           QStringLiteral("Programmordner mit VorsaCl.INI (Vorgabe: der Ordner "
-                                         "des Programms)."),
+                                         "des Programms, im System installiert "
+                                         "~/.local/share/VorsaCl)."),
                           QStringLiteral("ORDNER")});
     };
     vorsa::answerHelpAndVersion(argc, argv, setUp);
@@ -27,6 +29,10 @@ int main(int argc, char* argv[])
         return vorsa::refuseWithoutDisplay();
     QApplication app(argc, argv);
     vorsa::installGermanTranslations(app);
+    // The desktop shows the window, and names the notifications, with the
+    // installed desktop entry's name and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("vorsacl"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("vorsacl")));
     QCommandLineParser parser;
     setUp(parser);
     parser.process(app);

@@ -13,8 +13,9 @@ function(vorsa_add_library target alias)
 endfunction()
 
 # vorsa_add_test(<name> SOURCES ... LIBS ... [WIDGETS] [TIMEOUT s] [LABELS ...])
-# Every test runs with the offscreen platform and a temporary HOME, so that
-# per-user settings of a test never touch the developer's own.
+# Every test runs with the offscreen platform and a HOME of its own under the
+# build folder, so that per-user settings of a test never touch the developer's
+# own nor those of another test running at the same time.
 function(vorsa_add_test name)
   cmake_parse_arguments(ARG "WIDGETS" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(test_${name} ${ARG_SOURCES})
@@ -26,7 +27,7 @@ function(vorsa_add_test name)
   endif()
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${ARG_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VORSA_BUILD_DIR=${CMAKE_BINARY_DIR};VORSA_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;HOME=${CMAKE_BINARY_DIR}/testhome/${name};XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/testhome/${name}/.config;VORSA_BUILD_DIR=${CMAKE_BINARY_DIR};VORSA_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
     LABELS "${ARG_LABELS}")
 endfunction()
 
@@ -63,4 +64,38 @@ function(vorsa_add_fuzzer target)
     COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0
             sh -c "mkdir -p '${work}' && '${exe}' -max_total_time=4 -max_len=2048 -timeout=5 '${work}' '${ARG_CORPUS}'")
   set_tests_properties(${ARG_TEST} PROPERTIES TIMEOUT 60 LABELS fuzz)
+endfunction()
+
+# vorsa_install_configured(<template> <file name> DESTINATION <dir> COMPONENT <component>
+#                          [VARIABLES NAME=path ...])
+# Installs a file made from a template (@NAME@ replaced) when it is installed,
+# not when the build is configured: each relative path given in VARIABLES is
+# taken relative to the prefix the files are installed under, which a package
+# may set apart from the build's own (CMAKE_INSTALL_PREFIX at install time); an
+# absolute path stays as it is. A relative DESTINATION is relative to that
+# prefix as well.
+function(vorsa_install_configured template name)
+  cmake_parse_arguments(ARG "" "DESTINATION;COMPONENT" "VARIABLES" ${ARGN})
+  set(code "")
+  foreach(pair IN LISTS ARG_VARIABLES)
+    if(NOT pair MATCHES "^([A-Za-z_][A-Za-z0-9_]*)=(.*)$")
+      message(FATAL_ERROR "vorsa_install_configured: NAME=path expected, got ${pair}")
+    endif()
+    if(IS_ABSOLUTE "${CMAKE_MATCH_2}")
+      string(APPEND code "set(${CMAKE_MATCH_1} \"${CMAKE_MATCH_2}\")\n")
+    else()
+      string(APPEND code "set(${CMAKE_MATCH_1} \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_MATCH_2}\")\n")
+    endif()
+  endforeach()
+  if(IS_ABSOLUTE "${ARG_DESTINATION}")
+    set(destination "${ARG_DESTINATION}")
+  else()
+    set(destination "\${CMAKE_INSTALL_PREFIX}/${ARG_DESTINATION}")
+  endif()
+  set(out "${CMAKE_CURRENT_BINARY_DIR}/install-time/${name}")
+  install(CODE "block()
+${code}configure_file(\"${template}\" \"${out}\" @ONLY)
+file(INSTALL DESTINATION \"${destination}\" TYPE FILE FILES \"${out}\")
+endblock()"
+    COMPONENT ${ARG_COMPONENT})
 endfunction()

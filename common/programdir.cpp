@@ -2,8 +2,30 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 namespace vorsa {
+
+namespace {
+bool isSystemProgramFolder(const QString& dir)
+{
+    static const QStringList folders = {
+        QStringLiteral("/usr/bin"),  QStringLiteral("/usr/local/bin"),  QStringLiteral("/bin"),
+        QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin"), QStringLiteral("/sbin")};
+    return folders.contains(QDir::cleanPath(dir));
+}
+} // namespace
+
+QString defaultProgramDirectory(const QString& executableDir, const QString& programName)
+{
+    if (!isSystemProgramFolder(executableDir))
+        return QDir(executableDir).absolutePath();
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    const QString dir = QDir(data).absoluteFilePath(programName);
+    QDir().mkpath(dir);
+    return QDir(dir).absolutePath();
+}
 
 QString programDirectory(const QStringList& arguments)
 {
@@ -20,9 +42,13 @@ QString programDirectory(const QStringList& arguments)
             break;
         }
     }
-    if (dir.isEmpty())
-        dir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath()
-                                           : QDir::currentPath();
+    if (dir.isEmpty()) {
+        if (!QCoreApplication::instance())
+            return QDir::currentPath();
+        return defaultProgramDirectory(
+            QCoreApplication::applicationDirPath(),
+            QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+    }
     // absolutePath() also cleans the path: no "." or "..", no trailing slash.
     return QDir(dir).absolutePath();
 }

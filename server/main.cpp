@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QIcon>
 #include <QTimer>
 #include <functional>
 
@@ -46,6 +47,9 @@ int main(int argc, char** argv)
                                                    "--headless [--dir ORDNER] oder vorsasrvd."));
     QApplication app(argc, argv);
     installGermanTranslations(app);
+    // The desktop shows the window with the installed desktop entry's name and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("vorsasrv"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("vorsasrv")));
     const ServerCommandLine options(parser, name);
     parser.process(app);
     app.setApplicationName(frmMain::caption());

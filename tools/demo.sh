@@ -21,7 +21,6 @@ if [ -n "${DISPLAY:-}" ] && [ -z "${VORSA_HEADLESS:-}" ]; then
   "$BUILD_DIR/server/VorsaSrv" --dir "$DEMO_DIR" & pids+=($!)
   sleep 2
   if [ -x "$BUILD_DIR/client/VorsaCl" ]; then
-    [ -f "$DEMO_DIR/VorsaCl.INI" ] || printf '[Settings]\r\nRemoteHost=127.0.0.1\r\n' >"$DEMO_DIR/VorsaCl.INI"
     "$BUILD_DIR/client/VorsaCl" --dir "$DEMO_DIR" & pids+=($!)
   fi
 else

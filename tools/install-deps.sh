@@ -22,6 +22,8 @@ packages=(
   dbus python3-dbus
   # TLS certificates in tests, Debian packages and their checks
   openssl dpkg-dev fakeroot lintian
+  # icons of the desktop entries (rendered from SVG), checks of the desktop entries
+  librsvg2-bin desktop-file-utils
 )
 
 missing=()

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,7 +32,8 @@ frmPeerA::frmPeerA(const QString& programDir, QWidget* parent, IDesktop* desktop
     : QMainWindow(parent), m_boxes(this), m_guiDesktop(this),
       m_reporter(reporter ? *reporter : static_cast<IReporter&>(m_boxes)),
       m_desktop(desktop ? *desktop : static_cast<IDesktop&>(m_guiDesktop)), m_stacking(this),
-      m_core(programDir, m_reporter, m_desktop, m_stacking, m_icons)
+      m_core(programDir, m_reporter, m_desktop, m_stacking, m_icons),
+      m_notifier(m_core.model(), m_notifications)
 {
     setObjectName(QStringLiteral("frmPeerA"));
     setWindowTitle(Title);
@@ -44,6 +46,7 @@ frmPeerA::frmPeerA(const QString& programDir, QWidget* parent, IDesktop* desktop
     connect(&m_core, &CallClient::txtOutputChanged, m_output, &QLineEdit::setText);
     connect(&m_core, &CallClient::statusTextChanged, m_label, &QLabel::setText);
     connect(&m_core, &CallClient::connectionStateChanged, m_connection, &QLabel::setText);
+    m_notifier.setBringToFront([this] { bringToFront(); });
     updateMenus();
 }
 
@@ -61,10 +64,16 @@ void frmPeerA::buildMenus()
     m_aktualisieren = aktualisieren->menuAction();
     m_heute = aktualisieren->addAction(QStringLiteral("Heute"));
     m_heute->setObjectName(QStringLiteral("mnuHeute"));
-    connect(m_heute, &QAction::triggered, this, [this] { m_core.mnuHeute_Click(); });
+    connect(m_heute, &QAction::triggered, this, [this] {
+        m_notifier.replayRequested();
+        m_core.mnuHeute_Click();
+    });
     m_alles = aktualisieren->addAction(QStringLiteral("Alles"));
     m_alles->setObjectName(QStringLiteral("mnuAlles"));
-    connect(m_alles, &QAction::triggered, this, [this] { m_core.mnuAlles_Click(); });
+    connect(m_alles, &QAction::triggered, this, [this] {
+        m_notifier.replayRequested();
+        m_core.mnuAlles_Click();
+    });
 
     QMenu* darstellung = bar->addMenu(QStringLiteral("Darstellung"));
     darstellung->setObjectName(QStringLiteral("mnuDarstellung"));
@@ -161,6 +170,19 @@ void frmPeerA::load()
 {
     m_core.Form_Load([this] { FensterPositionLaden(this, DesignedWidth, DesignedHeight, Title); });
     applyColumns();
+    const QString ini = m_core.settings().gstrINIFile;
+    if (!ini.isEmpty())
+        m_notifier.EinlesenBenachrichtigung(ini, QFileInfo(ini).absolutePath());
+}
+
+void frmPeerA::bringToFront()
+{
+    // The user clicked the call's notification: the window, in front and active.
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
 }
 
 QList<FieldDefinitions::Column> frmPeerA::currentColumns() const

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "callclient.h"
+#include "callnotifier.h"
+#include "dbusnotifications.h"
 #include "gui/guidesktop.h"
 #include "gui/messageboxreporter.h"
 #include "gui/pixmapiconlist.h"
@@ -35,6 +37,7 @@ public:
     void load();
 
     CallClient& core() { return m_core; }
+    CallNotifier& notifier() { return m_notifier; }
     QTreeView* listView() const { return m_list; }
     // The list's columns as they stand now: display positions and widths in twips.
     QList<FieldDefinitions::Column> currentColumns() const;
@@ -48,6 +51,7 @@ private:
     void buildContent();
     void applyColumns();
     void updateMenus();
+    void bringToFront();
 
     MessageBoxReporter m_boxes;
     GuiDesktop m_guiDesktop;
@@ -56,6 +60,8 @@ private:
     PixmapIconList m_icons;
     WidgetStacking m_stacking;
     CallClient m_core;
+    DBusNotifications m_notifications;
+    CallNotifier m_notifier;
 
     QAction* m_verbinden = nullptr;
     QAction* m_aktualisieren = nullptr;

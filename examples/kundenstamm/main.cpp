@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 
 int main(int argc, char* argv[])
 {
@@ -16,6 +17,10 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     vorsa::installGermanTranslations(app);
     QApplication::setApplicationName(QStringLiteral("Kundenstamm"));
+    // The desktop shows the windows with the name and icon of the installed
+    // desktop entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("kundenstamm"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("kundenstamm")));
     QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
                                             .arg(VORSA_VERSION_MAJOR)
                                             .arg(VORSA_VERSION_MINOR)

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDBusConnection>
+#include <QIcon>
 #include <QTimer>
 #include <cstdio>
 
@@ -17,6 +18,10 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     vorsa::installGermanTranslations(app);
     QApplication::setApplicationName(QStringLiteral("OrvoReport2"));
+    // The desktop shows the windows with the name and icon of the installed
+    // desktop entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("orvoreport2"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("orvoreport2")));
     QApplication::setApplicationVersion(
         vorsa::versionText().mid(QStringLiteral("Version: ").size()));
     // Reports stay on offer when their windows close.

@@ -21,7 +21,8 @@ namespace vorsa {
 struct ServerCommandLine::Options {
     QCommandLineOption dir{QStringLiteral("dir"),
                            QStringLiteral("Programmordner mit VorsaSrv.INI, udlVorsa.UDL und dem "
-                                          "Anrufprotokoll (Vorgabe: der Ordner des Programms)."),
+                                          "Anrufprotokoll (Vorgabe: der Ordner des Programms, im "
+                                          "System installiert ~/.local/share/VorsaSrv)."),
                            QStringLiteral("ORDNER")};
     QCommandLineOption headless{QStringLiteral("headless"),
                                 QStringLiteral("Ohne Fenster laufen; Meldungen gehen in das "

@@ -3,6 +3,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace vorsa;
@@ -91,6 +93,36 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(QString, expected);
         QCOMPARE(programDirectory(arguments), expected);
+    }
+
+    // An installed program keeps its settings in the user's own folder, not
+    // beside the executable in a folder of the system.
+    void installedProgramsUseAFolderOfTheUser_data()
+    {
+        QTest::addColumn<QString>("executableDir");
+        QTest::addColumn<bool>("perUser");
+        QTest::newRow("/usr/bin") << "/usr/bin" << true;
+        QTest::newRow("/usr/local/bin/") << "/usr/local/bin/" << true;
+        QTest::newRow("/usr/bin/../bin") << "/usr/bin/../bin" << true;
+        QTest::newRow("build tree") << "/home/dev/vorsa/build/client" << false;
+        QTest::newRow("own folder under /opt") << "/opt/vorsa" << false;
+        QTest::newRow("/usr/lib is not a program folder") << "/usr/lib" << false;
+    }
+    void installedProgramsUseAFolderOfTheUser()
+    {
+        QFETCH(QString, executableDir);
+        QFETCH(bool, perUser);
+        QTemporaryDir home;
+        qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
+        const QString dir = defaultProgramDirectory(executableDir, QStringLiteral("VorsaCl"));
+        qunsetenv("XDG_DATA_HOME");
+        if (perUser) {
+            QCOMPARE(dir, home.filePath(QStringLiteral("VorsaCl")));
+            QVERIFY(QFileInfo(dir).isDir());
+        } else {
+            QCOMPARE(dir, QDir::cleanPath(executableDir));
+            QVERIFY(!QFileInfo::exists(home.filePath(QStringLiteral("VorsaCl"))));
+        }
     }
 };
 

@@ -20,6 +20,81 @@
 
 using namespace vorsa;
 
+namespace {
+
+struct Field {
+    const char *name, *header, *width, *format;
+    bool visible;
+};
+
+void writeFields(const QString& ini, std::initializer_list<Field> fields)
+{
+    int n = 0;
+    for (const Field& f : fields) {
+        const QString s = QStringLiteral("Feld%1").arg(++n);
+        IniSchreiben(s, QStringLiteral("FieldName"), ini, QString::fromUtf8(f.name));
+        IniSchreiben(s, QStringLiteral("ColumnName"), ini, QString::fromUtf8(f.header));
+        IniSchreiben(s, QStringLiteral("ColumnWidth"), ini, QString::fromUtf8(f.width));
+        IniSchreiben(s, QStringLiteral("ColumnFormat"), ini, QString::fromUtf8(f.format));
+        IniSchreiben(s, QStringLiteral("ColumnVisible"), ini,
+                     f.visible ? QStringLiteral("1") : QStringLiteral("0"));
+    }
+}
+
+// The sample icons of the list (1 identified, 2 several customers, 3 not
+// identified), copied into the folder when this build has them.
+void writeIcons(const QString& ini, const QString& dir)
+{
+    const QStringList names = {QStringLiteral("anrufer-bekannt.png"),
+                               QStringLiteral("anrufer-mehrdeutig.png"),
+                               QStringLiteral("anrufer-unbekannt.png")};
+    const QDir from(QStringLiteral(VORSA_SAMPLE_ICON_DIR));
+    for (const QString& name : names) {
+        if (!from.exists(name))
+            return;
+    }
+    for (int i = 0; i < names.size(); ++i) {
+        QFile::remove(dir + QLatin1Char('/') + names[i]);
+        QFile::copy(from.filePath(names[i]), dir + QLatin1Char('/') + names[i]);
+        IniSchreiben(QStringLiteral("ICONS"), QStringLiteral("ICON%1").arg(i + 1), ini, names[i]);
+    }
+}
+
+// The demo's client beside the server: the same readable columns, as wide as
+// the client window (640 pixels) takes them; the number called from is in
+// "Nummer", so "Anrufer" is kept but not shown.
+void writeClientIni(const QString& dir)
+{
+    const QString ini = dir + QStringLiteral("/VorsaCl.INI");
+    IniSchreiben(QStringLiteral("Settings"), QStringLiteral("RemoteHost"), ini,
+                 QStringLiteral("127.0.0.1"));
+    writeFields(ini, {{"Datum", "Datum", "1950", "hh:mm  dd.mm.yy", true},
+                      {"Name", "Name", "1875", "", true},
+                      {"Strasse", "Straße", "1725", "", true},
+                      {"Ort", "Ort", "1200", "", true},
+                      {"Nr", "Nummer", "1500", "", true},
+                      {"Versuche", "Versuche", "900", "", true},
+                      {"Anrufer", "Anrufer", "1350", "", false}});
+    writeIcons(ini, dir);
+}
+
+// Whether the client's settings show the demo's columns; a client INI of an
+// earlier demo held only the host (and then the three narrow fixed columns).
+bool clientIniHasDemoColumns(const QString& dir)
+{
+    const QString ini = dir + QStringLiteral("/VorsaCl.INI");
+    for (int i = 1;; ++i) {
+        const QString name =
+            IniLesen(QStringLiteral("Feld%1").arg(i), QStringLiteral("FieldName"), ini, {});
+        if (name.isEmpty())
+            return false;
+        if (name == QLatin1String("Name"))
+            return true;
+    }
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
@@ -60,6 +135,10 @@ int main(int argc, char** argv)
                 std::fprintf(stderr, "Mandanten konnten nicht angelegt werden: %s\n", e.what());
             }
         }
+        if (!clientIniHasDemoColumns(dir)) {
+            writeClientIni(dir);
+            std::printf("Spalten des Clients in %s/VorsaCl.INI eingetragen.\n", qPrintable(dir));
+        }
         std::printf("Demo-Ordner %s ist schon eingerichtet.\n", qPrintable(dir));
         return 0;
     }
@@ -82,25 +161,15 @@ int main(int argc, char** argv)
                  QStringLiteral("WHERE TelefonNr LIKE '/*CallingNr*/'"));
     IniSchreiben(t, QStringLiteral("Name"), ini, QStringLiteral("TTelefonNr"));
     IniSchreiben(t, QStringLiteral("Icon"), ini, QString());
-    struct F {
-        const char *name, *header, *width, *format;
-    };
-    const F fields[] = {{"Datum", "Datum", "1900", "hh:mm  dd.mm.yy"},
-                        {"Anrufer", "Anrufer", "1800", ""},
-                        {"Name", "Name", "3000", ""},
-                        {"Strasse", "Straße", "2700", ""},
-                        {"Ort", "Ort", "1800", ""},
-                        {"Nr", "Nummer", "1800", ""},
-                        {"Versuche", "Versuche", "900", ""}};
-    int n = 0;
-    for (const F& f : fields) {
-        const QString s = QStringLiteral("Feld%1").arg(++n);
-        IniSchreiben(s, QStringLiteral("FieldName"), ini, QString::fromUtf8(f.name));
-        IniSchreiben(s, QStringLiteral("ColumnName"), ini, QString::fromUtf8(f.header));
-        IniSchreiben(s, QStringLiteral("ColumnWidth"), ini, QString::fromUtf8(f.width));
-        IniSchreiben(s, QStringLiteral("ColumnFormat"), ini, QString::fromUtf8(f.format));
-        IniSchreiben(s, QStringLiteral("ColumnVisible"), ini, QStringLiteral("1"));
-    }
+    // The server window's list is 884 pixels wide: the columns fit it.
+    writeFields(ini, {{"Datum", "Datum", "2025", "hh:mm  dd.mm.yy", true},
+                      {"Anrufer", "Anrufer", "1650", "", true},
+                      {"Name", "Name", "2700", "", true},
+                      {"Strasse", "Straße", "2400", "", true},
+                      {"Ort", "Ort", "1650", "", true},
+                      {"Nr", "Nummer", "1650", "", true},
+                      {"Versuche", "Versuche", "900", "", true}});
+    writeIcons(ini, dir);
     IniSchreiben(QStringLiteral("Settings"), QStringLiteral("Line"), ini, QStringLiteral("SIM"));
     // The number index comes from a customer-management address database, the
     // way an office builds it: "Stammdaten" -> "Telefonnummern generieren", or
@@ -137,7 +206,12 @@ int main(int argc, char** argv)
             out << numbers.first() << QStringLiteral("42") << '\n';
         out << QStringLiteral("08912345678") << '\n' << QStringLiteral("(hidden)") << '\n';
     }
-    std::printf("Demo-Ordner %s eingerichtet: %lld Rufnummern für %d Kunden.\n", qPrintable(dir),
-                qlonglong(numbers.size()), customers);
+    writeClientIni(dir);
+    std::printf("Demo-Ordner %s eingerichtet: %d Kunden mit %lld Telefonnummern im "
+                "Rufnummernindex.\n",
+                qPrintable(dir), customers, qlonglong(indexed.size()));
+    std::printf("Die Demo-Anrufe kommen von Nummern mit Vorwahl (%lld der %lld), siehe "
+                "demo-calls.txt.\n",
+                qlonglong(numbers.size()), qlonglong(indexed.size()));
     return 0;
 }

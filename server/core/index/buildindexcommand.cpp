@@ -49,8 +49,8 @@ int runBuildIndex(const QString& programDir, IReporter& reporter)
     const bool ok = window.command1Click();
     window.unload();
     const IndexBuild::Statistics s = window.lastStatistics();
-    writeLine(QStringLiteral("Telefonnummern generieren: %1 - %2 Datensätze, %3 Telefonnummern "
-                             "geschrieben, %4 verworfen")
+    writeLine(QStringLiteral("Telefonnummern generieren: %1 - %2 Datensätze gelesen, %3 "
+                             "Telefonnummern in den Index geschrieben, %4 verworfen")
                   .arg(ok ? QStringLiteral("fertig") : QStringLiteral("mit Fehler beendet"))
                   .arg(s.records)
                   .arg(s.rowsWritten)
