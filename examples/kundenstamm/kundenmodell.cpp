@@ -157,18 +157,19 @@ QString KundenModell::textAusWert(const QVariant& value)
 
 QString KundenModell::selectStatement() const
 {
+    if (m_spalten.isEmpty())
+        return QString();
     const QSqlDriver* driver = database().driver();
-    QString text = driver->sqlStatement(QSqlDriver::SelectStatement, tableName(), m_spalten, false);
-    if (text.isEmpty())
-        return text;
-    if (!m_zeilenId.isEmpty()) {
-        // The row id after the table's own columns, under its own name.
-        const qsizetype from = text.indexOf(QStringLiteral(" FROM "));
-        if (from > 0)
-            text.insert(from, QStringLiteral(", %1 AS %2")
-                                  .arg(m_zeilenId, driver->escapeIdentifier(
-                                                       m_zeilenId, QSqlDriver::FieldName)));
-    }
+    QStringList fields;
+    for (int i = 0; i < m_spalten.count(); ++i)
+        fields << driver->escapeIdentifier(m_spalten.fieldName(i), QSqlDriver::FieldName);
+    // The row id after the table's own columns, under its own name.
+    if (!m_zeilenId.isEmpty())
+        fields << m_zeilenId + QStringLiteral(" AS ") +
+                      driver->escapeIdentifier(m_zeilenId, QSqlDriver::FieldName);
+    QString text = QStringLiteral("SELECT ") + fields.join(QStringLiteral(", ")) +
+                   QStringLiteral(" FROM ") +
+                   driver->escapeIdentifier(tableName(), QSqlDriver::TableName);
     if (!m_bedingung.isEmpty())
         text += QStringLiteral(" WHERE ") + m_bedingung;
     const QString order = orderByClause();

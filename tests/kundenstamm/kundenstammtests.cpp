@@ -576,6 +576,54 @@ void KundenstammTests::customerWithoutNumberIsChangedAlone()
     QCOMPARE(numbers(m_backend.check(), QStringLiteral("1 = 1")).size(), count - 1);
 }
 
+void KundenstammTests::numberGivenTwiceChangesOneRowOrNone()
+{
+    // An older table without the unique index, a number given twice.
+    QSqlQuery query(m_backend.check());
+    QVERIFY(query.exec(QStringLiteral("DROP INDEX TKunden_KundenNrID")));
+    QVERIFY(query.exec(QStringLiteral("UPDATE TKunden SET KundenNrID = 6, Name2 = 'Doppelt, ' || "
+                                      "SuchID, Ort = 'Altort' WHERE KundenNrID IN (6, 9)")));
+    auto doppelt = [&] {
+        QSqlQuery rows(m_backend.check());
+        QStringList out;
+        if (!rows.exec(QStringLiteral(
+                "SELECT Name2, Ort FROM TKunden WHERE KundenNrID = 6 ORDER BY Name2")))
+            qWarning() << rows.lastError().text();
+        while (rows.next())
+            out << rows.value(0).toString() + u'/' + rows.value(1).toString();
+        return out;
+    };
+    const QStringList vorher{"Doppelt, K000006/Altort", "Doppelt, K000009/Altort"};
+    QCOMPARE(doppelt(), vorher);
+
+    Fenster w(m_folder->path());
+    QVERIFY(w.load());
+    QVERIFY(w.goTo(QStringLiteral("Doppelt, K000009")));
+    QVERIFY(w.click(QStringLiteral("Prop")));
+    w.type(QStringLiteral("Ort"), QStringLiteral("Neuort"));
+    QVERIFY(w.click(QStringLiteral("Save")));
+    w.reporter.answers = {true};
+    if (m_backend.rowsHaveAnId()) {
+        // The row id tells the two apart: one is changed, then one deleted.
+        QVERIFY(w.reporter.entries.isEmpty());
+        QCOMPARE(doppelt(), (QStringList{"Doppelt, K000006/Altort", "Doppelt, K000009/Neuort"}));
+        QVERIFY(w.goTo(QStringLiteral("Doppelt, K000006")));
+        QVERIFY(w.click(QStringLiteral("Delete")));
+        QCOMPARE(w.reporter.procedures(), QStringList());
+        QCOMPARE(doppelt(), QStringList{"Doppelt, K000009/Neuort"});
+    } else {
+        // The statement would change both: refused, rolled back.
+        QCOMPARE(w.reporter.procedures(), QStringList{"KundeSpeichern"});
+        QVERIFY2(w.reporter.entries.first().text.contains(u"träfe 2 Zeilen"),
+                 qPrintable(w.reporter.entries.first().text));
+        QVERIFY(w.form.bearbeitet());
+        QVERIFY(w.click(QStringLiteral("Undo")));
+        QVERIFY(w.click(QStringLiteral("Delete")));
+        QCOMPARE(w.reporter.procedures(), (QStringList{"KundeSpeichern", "KundeLoeschen"}));
+        QCOMPARE(doppelt(), vorher);
+    }
+}
+
 void KundenstammTests::tenantAboveSixteenBits()
 {
     QSqlQuery query(m_backend.check());

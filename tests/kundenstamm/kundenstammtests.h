@@ -56,6 +56,7 @@ private slots:
     void refusedSaveStaysInEditing();
     void failedCommitKeepsTheChangeForTheNextSave();
     void customerWithoutNumberIsChangedAlone();
+    void numberGivenTwiceChangesOneRowOrNone();
     void tenantAboveSixteenBits();
     void searchFindsUmlautsInAnyCase();
     void lockedDatabaseIsReportedAndNothingHalfSaved();
