@@ -8,6 +8,8 @@ packages=(
   cmake g++ make pkg-config ninja-build
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc libsqlite3-dev libpq-dev
+  # the index build through ODBC is tested against PostgreSQL's ODBC driver
+  odbc-postgresql
   # programs and tests
   sqlite3 postgresql xvfb xauth procps
   # telephony lines (SIP, CAPI), their test peers and the fuzzers
