@@ -4,13 +4,16 @@
 // (the kernel's accounting of the process) and its resident memory over
 // 10,000 calls.
 // Prints name=value lines; with --compare, the same figures of another
-// server program (the build before a change) and the ratios.
+// server program (the build before a change) and the ratios; with --tls, the
+// same server once more with TLS=1 (clients on OpenSSL, read the same way),
+// its figures with "tls_" and the ratios to plain TCP.
 //
-//     bench_calls_notify [ROWS] [--server PATH] [--compare PATH]
+//     bench_calls_notify [ROWS] [--server PATH] [--compare PATH] [--tls]
 //                        [--calls 300] [--memory-calls 10000] [--clients 50]
 
 #include "benchdata.h"
 #include "serverprocess.h"
+#include "testcertificates.h"
 #include "testfiles.h"
 #include "wire/protocol.h"
 
@@ -36,6 +39,10 @@
 #include <sys/un.h>
 #include <unistd.h>
 #include <vector>
+#ifdef VORSA_BENCH_TLS
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#endif
 
 using namespace vorsa;
 
@@ -93,18 +100,38 @@ struct Figures {
 
 // The clients, as lean as a client can be: plain sockets read with epoll in
 // this thread, so that the time measured is the server's, not a client
-// library's. Each counts the lines (CR) it has received.
+// library's. Each counts the lines (CR) it has received. With TLS each
+// socket carries an OpenSSL session (verifying the server's certificate
+// against `ca`), read the same way.
 class Clients {
 public:
     ~Clients()
     {
+#ifdef VORSA_BENCH_TLS
+        for (SSL* ssl : m_ssl)
+            SSL_free(ssl);
+        if (m_ctx)
+            SSL_CTX_free(m_ctx);
+#endif
         for (int fd : m_fds)
             ::close(fd);
         if (m_epoll >= 0)
             ::close(m_epoll);
     }
-    bool connect(quint16 port, int count)
+    bool connect(quint16 port, int count, const QString& ca = {})
     {
+#ifdef VORSA_BENCH_TLS
+        if (!ca.isEmpty()) {
+            m_ctx = SSL_CTX_new(TLS_client_method());
+            if (!m_ctx || SSL_CTX_load_verify_locations(m_ctx, QFile::encodeName(ca).constData(),
+                                                        nullptr) != 1)
+                return false;
+            SSL_CTX_set_verify(m_ctx, SSL_VERIFY_PEER, nullptr);
+        }
+#else
+        if (!ca.isEmpty())
+            return false;
+#endif
         m_epoll = ::epoll_create1(EPOLL_CLOEXEC);
         for (int i = 0; i < count; ++i) {
             const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -114,16 +141,29 @@ public:
             address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
             if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
                 return false;
+            m_fds.push_back(fd);
+            m_lines.push_back(0);
             const QByteArray hello = wire::announcement(QStringLiteral("bench%1").arg(i));
-            if (::send(fd, hello.constData(), size_t(hello.size()), 0) != hello.size())
+#ifdef VORSA_BENCH_TLS
+            if (m_ctx) {
+                SSL* ssl = SSL_new(m_ctx);
+                m_ssl.push_back(ssl);
+                SSL_set_fd(ssl, fd);
+                SSL_set1_host(ssl, "localhost");
+                if (SSL_connect(ssl) != 1 ||
+                    SSL_write(ssl, hello.constData(), int(hello.size())) != hello.size()) {
+                    ERR_print_errors_fp(stderr);
+                    return false;
+                }
+            } else
+#endif
+                if (::send(fd, hello.constData(), size_t(hello.size()), 0) != hello.size())
                 return false;
             ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
             epoll_event event{};
             event.events = EPOLLIN;
             event.data.u32 = quint32(i);
             ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, fd, &event);
-            m_fds.push_back(fd);
-            m_lines.push_back(0);
         }
         return true;
     }
@@ -145,7 +185,7 @@ public:
             for (int e = 0; e < ready; ++e) {
                 const size_t i = events[e].data.u32;
                 for (;;) {
-                    const ssize_t n = ::recv(m_fds[i], buffer, sizeof buffer, 0);
+                    const ssize_t n = receive(i, buffer, sizeof buffer);
                     if (n <= 0)
                         break;
                     const qint64 had = m_lines[i];
@@ -159,9 +199,22 @@ public:
     }
 
 private:
+    ssize_t receive(size_t i, char* buffer, size_t size)
+    {
+#ifdef VORSA_BENCH_TLS
+        if (m_ctx)
+            return SSL_read(m_ssl[i], buffer, int(size));
+#endif
+        return ::recv(m_fds[i], buffer, size, 0);
+    }
+
     int m_epoll = -1;
     std::vector<int> m_fds;
     std::vector<qint64> m_lines;
+#ifdef VORSA_BENCH_TLS
+    SSL_CTX* m_ctx = nullptr;
+    std::vector<SSL*> m_ssl;
+#endif
 };
 
 // The simulated line, written to directly; its answers are read and dropped.
@@ -207,22 +260,32 @@ void pin(qint64 pid, int cpu)
     ::sched_setaffinity(pid_t(pid), sizeof set, &set);
 }
 
+// With `certificates`, the server runs with TLS=1 and the clients speak TLS.
 Figures run(const QString& program, const QString& dir, const QStringList& numbers, int calls,
-            int memoryCalls, int clientCount, bool pinned, int spacingMs)
+            int memoryCalls, int clientCount, bool pinned, int spacingMs,
+            const test::TestCertificates* certificates = nullptr)
 {
     Figures f;
     QFile::remove(QDir(dir).filePath(QStringLiteral("VorsaSvr.log")));
     const quint16 port = test::freePort();
+    QStringList tls = {"TLS=0"};
+    if (certificates)
+        tls = {"TLS=1", "TLSZertifikat=" + certificates->path(QStringLiteral("server.pem")),
+               "TLSSchluessel=" + certificates->path(QStringLiteral("server.key"))};
     test::writeIni(
         QDir(dir).filePath(QStringLiteral("VorsaSrv.INI")),
-        {"[Settings]", "Line=SIM", "EigeneVorwahl=0521", "SecCapiConnection=0",
-         // A short repeat window: the numbers of the 10,000 calls
-         // are forgotten before the memory is taken after them.
-         "DateDiffSec=" + QString::number(RepeatWindowSec), "LocalPort=" + QString::number(port),
-         "[Table]", "SQL1.1=SELECT Name2 AS Name, Ort, TelefonNr AS Nr FROM TTelefonNr",
-         "SQL1.2=WHERE TelefonNr LIKE '/*CallingNr*/'", "Name=TTelefonNr", "[Feld1]",
-         "FieldName=Datum", "[Feld2]", "FieldName=Anrufer", "[Feld3]", "FieldName=Name", "[Feld4]",
-         "FieldName=Ort", "[Feld5]", "FieldName=Nr", "[Feld6]", "FieldName=Versuche"});
+        QStringList{"[Settings]", "Line=SIM", "EigeneVorwahl=0521", "SecCapiConnection=0",
+                    // A short repeat window: the numbers of the 10,000 calls
+                    // are forgotten before the memory is taken after them.
+                    "DateDiffSec=" + QString::number(RepeatWindowSec),
+                    "LocalPort=" + QString::number(port)} +
+            tls +
+            QStringList{"[Table]",
+                        "SQL1.1=SELECT Name2 AS Name, Ort, TelefonNr AS Nr FROM TTelefonNr",
+                        "SQL1.2=WHERE TelefonNr LIKE '/*CallingNr*/'", "Name=TTelefonNr", "[Feld1]",
+                        "FieldName=Datum", "[Feld2]", "FieldName=Anrufer", "[Feld3]",
+                        "FieldName=Name", "[Feld4]", "FieldName=Ort", "[Feld5]", "FieldName=Nr",
+                        "[Feld6]", "FieldName=Versuche"});
 
     test::ServerProcess server(dir, program);
     // Its messages (a line per call) go nowhere, as they would to a journal.
@@ -244,7 +307,8 @@ Figures run(const QString& program, const QString& dir, const QStringList& numbe
 
     Clients clients;
     Line line;
-    if (!clients.connect(port, clientCount) || !line.connect(server.simSocket())) {
+    const QString ca = certificates ? certificates->path(QStringLiteral("ca.pem")) : QString();
+    if (!clients.connect(port, clientCount, ca) || !line.connect(server.simSocket())) {
         std::fprintf(stderr, "Keine Verbindung zum Server\n");
         return f;
     }
@@ -348,11 +412,14 @@ int main(int argc, char* argv[])
     const QCommandLineOption spacingOption(QStringLiteral("spacing-ms"),
                                            QStringLiteral("Abstand der Anrufe der Latenzmessung."),
                                            QStringLiteral("MS"), QStringLiteral("20"));
+    const QCommandLineOption tlsOption(
+        QStringLiteral("tls"),
+        QStringLiteral("Denselben Server danach mit TLS=1 messen (Clients mit OpenSSL)."));
     const QCommandLineOption sharedOption(
         QStringLiteral("shared-cpu"),
         QStringLiteral("Server und Clients nicht auf je eine eigene CPU legen."));
     parser.addOptions({serverOption, compareOption, callsOption, memoryOption, clientsOption,
-                       spacingOption, sharedOption});
+                       spacingOption, tlsOption, sharedOption});
     parser.process(app);
     const int rows = parser.positionalArguments().isEmpty()
                          ? 1000000
@@ -388,6 +455,25 @@ int main(int argc, char* argv[])
         run(server, dir.path(), numbers, calls, memoryCalls, clientCount, pinned, spacingMs);
     print(QString(), now);
     ok = ok && now.ok;
+    if (parser.isSet(tlsOption)) {
+        test::TestCertificates certificates;
+        if (const QString why = certificates.make(); !why.isEmpty()) {
+            std::fprintf(stderr, "Keine Zertifikate: %s\n", qPrintable(why));
+            return 1;
+        }
+        const Figures tls = run(server, dir.path(), numbers, calls, memoryCalls, clientCount,
+                                pinned, spacingMs, &certificates);
+        print(QStringLiteral("tls_"), tls);
+        ok = ok && tls.ok;
+        if (now.ok && tls.ok) {
+            std::printf("ratio_tls_notify_median=%.2f\n", tls.medianUs / now.medianUs);
+            std::printf("ratio_tls_notify_p99=%.2f\n", tls.p99Us / now.p99Us);
+            std::printf("ratio_tls_server_cpu_per_call=%.2f\n",
+                        tls.cpuPerCallUs / now.cpuPerCallUs);
+            std::printf("ratio_tls_server_cpu_per_call_burst=%.2f\n",
+                        tls.cpuPerCallBurstUs / now.cpuPerCallBurstUs);
+        }
+    }
     if (!compare.isEmpty() && base.ok && now.ok) {
         std::printf("ratio_notify_median=%.2f\n", now.medianUs / base.medianUs);
         std::printf("ratio_notify_p99=%.2f\n", now.p99Us / base.p99Us);

@@ -44,10 +44,22 @@ CallClient::CallClient(QString programDir, IReporter& reporter, IDesktop& deskto
       m_foreground(m_settings, window, desktop)
 {
     m_socket.setReadBufferSize(kReadBufferBytes);
-    connect(&m_socket, &QTcpSocket::connected, this, &CallClient::Winsock1_Connect);
-    connect(&m_socket, &QTcpSocket::readyRead, this, &CallClient::Winsock1_DataArrival);
-    connect(&m_socket, &QTcpSocket::disconnected, this, &CallClient::Winsock1_Close);
-    connect(&m_socket, &QTcpSocket::errorOccurred, this, &CallClient::Winsock1_Error);
+    connect(&m_socket, &QSslSocket::connected, this, &CallClient::Winsock1_TcpConnected);
+    connect(&m_socket, &QSslSocket::encrypted, this, &CallClient::Winsock1_Connect);
+    connect(&m_socket, &QSslSocket::readyRead, this, &CallClient::Winsock1_DataArrival);
+    connect(&m_socket, &QSslSocket::disconnected, this, &CallClient::Winsock1_Close);
+    connect(&m_socket, &QSslSocket::errorOccurred, this, &CallClient::Winsock1_Error);
+    connect(&m_socket, &QSslSocket::sslErrors, this,
+            [this](const QList<QSslError>& errors) { m_tlsErrors += errors; });
+    // Direct: not continuing the handshake refuses the server with an alert.
+    connect(
+        &m_socket, &QSslSocket::handshakeInterruptedOnError, this,
+        [this](const QSslError& error) { m_tlsErrors << error; }, Qt::DirectConnection);
+    connect(&m_socket, &QSslSocket::alertReceived, this,
+            [this](QSsl::AlertLevel level, QSsl::AlertType type, const QString&) {
+                if (level == QSsl::AlertLevel::Fatal)
+                    m_tlsAlert = type;
+            });
     connect(&m_foreground, &Foreground::optionsChanged, this, &CallClient::menusChanged);
 
     m_reconnectTimer.setSingleShot(true);
@@ -55,10 +67,19 @@ CallClient::CallClient(QString programDir, IReporter& reporter, IDesktop& deskto
     m_countdownTimer.setInterval(1000);
     connect(&m_countdownTimer, &QTimer::timeout, this, &CallClient::showCountdown);
     m_provenTimer.setSingleShot(true);
-    connect(&m_provenTimer, &QTimer::timeout, this, [this] { m_reconnectPauseMs = 0; });
+    connect(&m_provenTimer, &QTimer::timeout, this, [this] {
+        m_reconnectPauseMs = 0;
+        m_tlsShown.clear(); // a failure after this is news again
+    });
     m_connectTimer.setSingleShot(true);
     connect(&m_connectTimer, &QTimer::timeout, this, [this] {
         const auto state = m_socket.state();
+        if (state == QAbstractSocket::ConnectedState && m_settings.TLS && !m_encrypted) {
+            tls::ClientFailure failure = tlsFailure(QAbstractSocket::SocketTimeoutError);
+            failure.timedOut = true;
+            failTls(*tls::describe(failure));
+            return;
+        }
         if (state != QAbstractSocket::HostLookupState && state != QAbstractSocket::ConnectingState)
             return;
         m_socket.abort();
@@ -117,6 +138,7 @@ void CallClient::Form_Load(const std::function<void()>& restorePlacement)
         ListView1Aufbauen();
         m_foreground.VordergrundSetzen(m_settings.Topmost);
         m_autoReconnect = m_settings.readAutoReconnect();
+        m_settings.EinlesenTls(m_reporter);
         if (m_settings.autoStart())
             mnuVerbinden_Click();
     });
@@ -201,8 +223,34 @@ void CallClient::connectToServer()
         throw VbError(err::InvalidCall,
                       QStringLiteral("Ungültiger Port %1 (erlaubt sind 1 bis 65535)")
                           .arg(m_settings.RemotePort));
+    m_tlsErrors.clear();
+    m_tlsAlert.reset();
+    m_encrypted = false;
+    m_receivedAny = false;
+    m_tlsFailed = false;
     setConnectionState(QStringLiteral("verbinde …"));
-    m_socket.connectToHost(m_settings.RemoteHost, quint16(m_settings.RemotePort));
+    if (m_settings.TLS) {
+        // The files are read at every connect: a certificate put right by
+        // the administrator counts without a restart.
+        QSslConfiguration configuration;
+        try {
+            const auto file = [&](const char* key, const QString& value) {
+                return tls::PemFile{QString::fromLatin1(key),
+                                    tls::settingPath(m_programDir, value)};
+            };
+            configuration = tls::clientConfiguration(
+                file("TLSZertifizierungsstelle", m_settings.TLSZertifizierungsstelle),
+                file("TLSZertifikat", m_settings.TLSZertifikat),
+                file("TLSSchluessel", m_settings.TLSSchluessel));
+        } catch (const VbError& e) {
+            failTls({e.number(), e.description()});
+            return;
+        }
+        m_socket.setSslConfiguration(configuration);
+        m_socket.connectToHostEncrypted(m_settings.RemoteHost, quint16(m_settings.RemotePort));
+    } else {
+        m_socket.connectToHost(m_settings.RemoteHost, quint16(m_settings.RemotePort));
+    }
     if (m_automaticAttempt)
         m_connectTimer.start(kConnectTimeoutFactor * m_reconnectUnitMs);
 }
@@ -213,7 +261,8 @@ void CallClient::scheduleReconnect()
         return;
     m_provenTimer.stop();
     if (!m_autoReconnect) {
-        setConnectionState(QStringLiteral("getrennt"));
+        setConnectionState(m_tlsFailed ? QStringLiteral("getrennt (TLS-Fehler)")
+                                       : QStringLiteral("getrennt"));
         return;
     }
     m_reconnectPauseMs = m_reconnectPauseMs == 0 ? m_reconnectUnitMs
@@ -231,7 +280,9 @@ void CallClient::showCountdown()
         return;
     }
     const int seconds = (m_reconnectTimer.remainingTime() + 999) / 1000;
-    setConnectionState(QStringLiteral("getrennt – neuer Versuch in %1 s").arg(qMax(1, seconds)));
+    setConnectionState((m_tlsFailed ? QStringLiteral("TLS-Fehler – neuer Versuch in %1 s")
+                                    : QStringLiteral("getrennt – neuer Versuch in %1 s"))
+                           .arg(qMax(1, seconds)));
 }
 
 void CallClient::reconnectNow()
@@ -245,11 +296,22 @@ void CallClient::reconnectNow()
         scheduleReconnect();
 }
 
+void CallClient::Winsock1_TcpConnected()
+{
+    if (!m_settings.TLS) {
+        Winsock1_Connect();
+        return;
+    }
+    m_connectTimer.start(TlsHandshakeMs); // now for the handshake
+}
+
 void CallClient::Winsock1_Connect()
 {
     m_connectTimer.stop();
+    m_encrypted = m_socket.isEncrypted();
     m_provenTimer.start(kProvenFactor * m_reconnectUnitMs);
-    setConnectionState(QStringLiteral("verbunden"));
+    setConnectionState(m_encrypted ? QStringLiteral("verbunden (TLS)")
+                                   : QStringLiteral("verbunden"));
     guarded(m_reporter, QStringLiteral("Winsock1_Connect"), [&] {
         setMenus(false, true);
         send(wire::announcement(m_localHostName));
@@ -261,6 +323,12 @@ void CallClient::Winsock1_Close()
 {
     if (m_unloading)
         return;
+    if (m_settings.TLS && !m_encrypted) {
+        // Closed by the server during the handshake: a failure, not a close.
+        if (!m_socketFailed)
+            failTls(*tls::describe(tlsFailure(QAbstractSocket::RemoteHostClosedError)));
+        return;
+    }
     // What the server sent before closing is still handled.
     if (m_socket.bytesAvailable() > 0)
         Winsock1_DataArrival();
@@ -275,6 +343,14 @@ void CallClient::Winsock1_Error(QAbstractSocket::SocketError error)
     if (error == QAbstractSocket::RemoteHostClosedError || m_unloading)
         return;
     m_connectTimer.stop();
+    if (m_settings.TLS) {
+        if (m_socketFailed)
+            return; // the failure is said
+        if (const auto e = tls::describe(tlsFailure(error))) {
+            failTls(*e);
+            return;
+        }
+    }
     guarded(m_reporter, QStringLiteral("Winsock1_Error"), [&] {
         const SocketError e = SocketError::from(error);
         m_socketFailed = true;
@@ -292,6 +368,43 @@ void CallClient::Winsock1_Error(QAbstractSocket::SocketError error)
             m_reporter.message(errorText(QStringLiteral("Verbinden Vorsamelder"), e.description),
                                errorTitle(e.number), MessageIcon::Warning);
     });
+}
+
+tls::ClientFailure CallClient::tlsFailure(QAbstractSocket::SocketError error) const
+{
+    tls::ClientFailure f;
+    f.errors = m_tlsErrors;
+    f.alert = m_tlsAlert;
+    f.error = error;
+    f.errorString = m_socket.errorString();
+    f.encrypted = m_encrypted;
+    f.host = m_settings.RemoteHost;
+    f.caFile = tls::settingPath(m_programDir, m_settings.TLSZertifizierungsstelle);
+    f.ownCertificate = !m_settings.TLSZertifikat.trimmed().isEmpty();
+    return f;
+}
+
+void CallClient::failTls(const SocketError& e)
+{
+    m_connectTimer.stop();
+    m_socketFailed = true;
+    m_tlsFailed = true;
+    // Closed from the event loop: the socket may still be inside its own handling.
+    QTimer::singleShot(0, this, [this] {
+        if (m_socketFailed)
+            m_socket.abort();
+    });
+    // Tried again after the longest pause: a certificate does not heal by
+    // itself, but an administrator may put it right meanwhile.
+    m_reconnectTimer.stop();
+    m_countdownTimer.stop();
+    m_reconnectPauseMs = kLongestPauseFactor * m_reconnectUnitMs;
+    const bool show = !m_automaticAttempt || e.description != m_tlsShown;
+    m_tlsShown = e.description;
+    scheduleReconnect();
+    if (show)
+        m_reporter.message(errorText(QStringLiteral("Verbinden Vorsamelder"), e.description),
+                           errorTitle(e.number), MessageIcon::Warning);
 }
 
 void CallClient::send(const QByteArray& message)
@@ -325,8 +438,17 @@ void CallClient::Winsock1_DataArrival()
 {
     if (m_unloading)
         return;
+    const QByteArray bytes = m_socket.readAll();
+    if (!m_receivedAny && !bytes.isEmpty()) {
+        m_receivedAny = true;
+        // A server that wants TLS answers a plain client with a TLS alert.
+        if (!m_settings.TLS && tls::beginsTlsRecord(bytes)) {
+            failTls(tls::serverWantsTls());
+            return;
+        }
+    }
     const bool ok = guarded(m_reporter, QStringLiteral("Winsock1_DataArrival"), [&] {
-        m_buffer.append(m_socket.readAll());
+        m_buffer.append(bytes);
         if (m_buffer.pendingLines() == 0 && m_buffer.size() > MaxUnfinishedLine) {
             m_buffer.clear();
             QTimer::singleShot(0, this, [this] { m_socket.abort(); });

@@ -6,12 +6,15 @@
 #include "externprogram.h"
 #include "fielddefinitions.h"
 #include "foreground.h"
+#include "net/socketerror.h"
+#include "net/tls.h"
 #include "wire/receivebuffer.h"
 
 #include <QObject>
-#include <QTcpSocket>
+#include <QSslSocket>
 #include <QTimer>
 #include <functional>
+#include <optional>
 
 namespace vorsa {
 
@@ -52,8 +55,12 @@ public:
     void setLocalHostName(const QString& name) { m_localHostName = name; }
     void setSliceLines(int lines) { m_sliceLines = qMax(1, lines); }
     // The first pause before a new connect (1 s); later pauses double up to
-    // 30 of it. Tests shorten it.
+    // 30 of it. Tests shorten it. After a TLS failure (a certificate, a
+    // server that wants TLS or none) the next connect follows after the
+    // longest pause: it heals only when someone changes the settings.
     void setReconnectUnitMs(int ms) { m_reconnectUnitMs = qMax(1, ms); }
+    // How long the server may take for the TLS handshake.
+    static constexpr int TlsHandshakeMs = 10000;
 
     // Form_Load: `restorePlacement` restores the window placement first; its
     // failure is reported as "[Form_Load]" and ends the load.
@@ -88,8 +95,9 @@ public:
     int currentIcon() const { return m_currentIcon; }
     QString txtOutput() const { return m_txtOutput; }
     QString statusText() const { return m_statusText; }
-    // The connection as the status line shows it: "verbunden", "getrennt –
-    // neuer Versuch in 8 s", ...
+    // The connection as the status line shows it: "verbunden", "verbunden
+    // (TLS)", "getrennt – neuer Versuch in 8 s", "TLS-Fehler – neuer Versuch
+    // in 30 s", ...
     QString connectionState() const { return m_connectionState; }
     // The pause before the next automatic connect; 0 when none is due.
     int reconnectPauseMs() const { return m_reconnectTimer.isActive() ? m_reconnectPauseMs : 0; }
@@ -115,10 +123,19 @@ private:
     void reconnectNow();
     void showCountdown();
     void setConnectionState(const QString& text);
+    // The TCP connection is made: connected at once, or with TLS once the
+    // handshake is through (Winsock1_Connect).
+    void Winsock1_TcpConnected();
     void Winsock1_Connect();
     void Winsock1_DataArrival();
     void Winsock1_Close();
     void Winsock1_Error(QAbstractSocket::SocketError error);
+    // What the TLS handshake of this connection found, with this error.
+    tls::ClientFailure tlsFailure(QAbstractSocket::SocketError error) const;
+    // A TLS failure: shown in a box when the user connected, or when it is
+    // not the one shown last (an automatic connect repeats it silently);
+    // the next connect follows after the longest pause.
+    void failTls(const SocketError& e);
     void handleBuffer();
     void handleLine(const QString& line);
     void send(const QByteArray& message);
@@ -145,8 +162,16 @@ private:
     bool m_verbindenEnabled = true;
     bool m_aktualisierenEnabled = true;
 
-    QTcpSocket m_socket;
+    QSslSocket m_socket; // unencrypted unless TLS is on
     bool m_socketFailed = false;
+    // The connection under way: what its TLS handshake found, whether it was
+    // encrypted, whether the server sent anything yet.
+    QList<QSslError> m_tlsErrors;
+    std::optional<QSsl::AlertType> m_tlsAlert;
+    bool m_encrypted = false;
+    bool m_receivedAny = false;
+    bool m_tlsFailed = false; // the last failure was one of TLS (status line)
+    QString m_tlsShown;       // the TLS failure last shown in a box
     bool m_unloading = false;
     ReceiveBuffer m_buffer;
     QString m_lineText; // joined values of the last line of the current arrival

@@ -102,6 +102,30 @@ bool ClientSettings::readAutoReconnect() const
     return true;
 }
 
+bool ClientSettings::EinlesenTls(IReporter& reporter)
+{
+    return guarded(reporter, QStringLiteral("EinlesenParameterAllgemein"), [&] {
+        const QString missing = QStringLiteral("#//#");
+        const auto read = [&](const QString& key, const QString& effective) {
+            const QString text = IniLesen(kSettings, key, gstrINIFile, missing);
+            if (text != missing)
+                return text;
+            IniSchreiben(kSettings, key, gstrINIFile, effective);
+            return effective;
+        };
+        const QString on = read(QStringLiteral("TLS"), QStringLiteral("0")).trimmed();
+        TLSZertifizierungsstelle = read(QStringLiteral("TLSZertifizierungsstelle"), {});
+        TLSZertifikat = read(QStringLiteral("TLSZertifikat"), {});
+        TLSSchluessel = read(QStringLiteral("TLSSchluessel"), {});
+        TLS = on != QLatin1String("0") && !on.isEmpty();
+        if (TLS && on != QLatin1String("1"))
+            throw VbError(err::InvalidPropertyValue,
+                          QStringLiteral("Ungültiger Eigenschaftswert (TLS \"%1\"): 0 schaltet TLS "
+                                         "aus, 1 ein; bis dahin wird verschlüsselt verbunden.")
+                              .arg(on));
+    });
+}
+
 void ClientSettings::saveForegroundOptions() const
 {
     IniSchreiben(kSettings, QStringLiteral("Topmost"), gstrINIFile, onOff(Topmost));

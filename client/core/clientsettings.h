@@ -20,6 +20,14 @@ public:
     qint32 TopmostSec = 0; // 0 or less: the on-call period does not end by itself
     QString Path;          // command of the external program
     QString Field;         // field whose value is handed to it
+    // TLS to the server: the server's certificate must chain to
+    // TLSZertifizierungsstelle ("" the system's store) and name RemoteHost;
+    // TLSZertifikat and TLSSchluessel are this workstation's own certificate
+    // for a server that asks for one. Paths relative to the program folder.
+    bool TLS = false;
+    QString TLSZertifizierungsstelle;
+    QString TLSZertifikat;
+    QString TLSSchluessel;
 
     static constexpr qint32 DefaultPort = 1001;
     static QString iniFileIn(const QString& programDir);
@@ -37,6 +45,11 @@ public:
     // "Settings"/"AutoReconnect": whether a dropped or failed connection is
     // tried again by itself. Missing: on, and "1" is written back.
     bool readAutoReconnect() const;
+    // Reads the TLS keys; missing ones are written back ("0", ""). TLS is
+    // "0" or "1"; any other value is reported as "[EinlesenParameterAllgemein]"
+    // and counts as on, so that the client never goes unencrypted by a
+    // typing error. Returns true when every key was read as set.
+    bool EinlesenTls(IReporter& reporter);
     // Writes Topmost and TopmostByCall as "1" or "0".
     void saveForegroundOptions() const;
 

@@ -6,6 +6,7 @@
 #include "index/indexwriter.h"
 #include "ini.h"
 #include "logging.h"
+#include "net/tls.h"
 #include "reporter.h"
 #include "vberror.h"
 #include "version.h"
@@ -30,6 +31,8 @@ constexpr int kCallSqliteCacheKb = 256;
 constexpr int kReloadSliceMs = 50;
 // How much of the call log the reload of every row reads at a time.
 constexpr qint64 kReloadReadBytes = 1024 * 1024;
+// The newest lines the diagnostic list keeps (refused clients add to it).
+constexpr qsizetype kDebugListLines = 500;
 
 // A number setting as text to a number; a failure names the key and the value.
 qint32 numberSetting(const QString& key, const QString& text)
@@ -121,6 +124,9 @@ ServerCore::ServerCore(Environment environment, QObject* parent)
     m_timer1.setTimerType(Qt::CoarseTimer);
     connect(&m_timer1, &QTimer::timeout, this, &ServerCore::restartTick);
     connect(&m_clients, &ClientHub::connectionsChanged, this, &ServerCore::connectionsChanged);
+    connect(&m_clients, &ClientHub::clientRefused, this, [this](const QString& text) {
+        addDebug(m_env.clock().toString(QStringLiteral("HH:mm:ss ")) + text);
+    });
 }
 
 ServerCore::~ServerCore() = default;
@@ -141,6 +147,8 @@ void ServerCore::setCapiInfo(const QString& text)
 void ServerCore::addDebug(const QString& line)
 {
     m_debugList.append(line);
+    if (m_debugList.size() > kDebugListLines)
+        m_debugList.remove(0, m_debugList.size() - kDebugListLines);
     emit debugListChanged(m_debugList);
 }
 
@@ -182,7 +190,9 @@ void ServerCore::Form_Load()
         if (port < 0 || port > 65535)
             throw VbError(err::InvalidPropertyValue,
                           QStringLiteral("Ungültiger Eigenschaftswert (LocalPort %1)").arg(port));
-        if (port != 0)
+        // Who may connect could not be read as set: better no client than
+        // any client (already reported).
+        if (port != 0 && m_accessProblem.isEmpty())
             m_clients.listen(quint16(port));
         // A new number index that a killed build left beside the index
         // takes no room until the next build.
@@ -201,12 +211,25 @@ void ServerCore::Form_Load()
         else
             m_timer1.stop();
     });
+    // Who may connect, when anyone can.
+    QString access;
+    if (m_clients.isListening()) {
+        if (!m_settings.listenAddress.isEmpty())
+            access += QStringLiteral(", Adresse ") + m_settings.listenAddress;
+        if (!m_clients.access().allowed.admitsEveryone())
+            access += QStringLiteral(", erlaubte Clients %1").arg(m_settings.erlaubteClients);
+        if (m_clients.access().tls)
+            access += m_settings.tlsClientZertifikate.isEmpty()
+                          ? QStringLiteral(", nur TLS")
+                          : QStringLiteral(", nur TLS mit Client-Zertifikat");
+    }
     qCInfo(lcServer).noquote() << QStringLiteral("Server gestartet (%1): Ordner %2, TCP-Port %3, "
-                                                 "Leitung %4")
+                                                 "Leitung %4%5")
                                       .arg(versionText(), m_env.programDir)
                                       .arg(m_clients.isListening() ? m_clients.serverPort() : 0)
                                       .arg(m_settings.line.isEmpty() ? QStringLiteral("SIM")
-                                                                     : m_settings.line);
+                                                                     : m_settings.line)
+                                      .arg(access);
 }
 
 QString ServerCore::readWithMarker(const QString& key, const QString& readDefault,
@@ -291,6 +314,97 @@ void ServerCore::EinlesenParameterAllgemein()
         });
         m_connection.setConnectTimeoutSec(s.secDbConnect);
     });
+    readClientAccess();
+}
+
+void ServerCore::readClientAccess()
+{
+    auto& s = m_settings;
+    IReporter& reporter = *m_env.reporter;
+    const QString procedure = QStringLiteral("EinlesenParameterAllgemein");
+    const QString marker = QStringLiteral("#//#");
+    const auto read = [&](const char* key, const QString& effective) {
+        return readWithMarker(QString::fromLatin1(key), marker, marker, effective);
+    };
+    ClientAccess access;
+    m_accessProblem.clear();
+    const auto keep = [&](const QString& key) {
+        if (m_accessProblem.isEmpty())
+            m_accessProblem = key;
+    };
+
+    const bool addressRead = guarded(reporter, procedure, [&] {
+        s.listenAddress = read("ListenAddress", {}).trimmed();
+        if (!s.listenAddress.isEmpty() && !parseAddress(s.listenAddress, &access.listenAddress))
+            throw VbError(err::InvalidPropertyValue,
+                          QStringLiteral("Ungültiger Eigenschaftswert (ListenAddress \"%1\"): "
+                                         "keine IP-Adresse dieses Rechners")
+                              .arg(s.listenAddress));
+    });
+    if (!addressRead)
+        keep(QStringLiteral("ListenAddress"));
+
+    // A malformed entry is reported and admits no one; a list that could
+    // not be read at all keeps the server from listening.
+    bool listRead = false;
+    guarded(reporter, procedure, [&] {
+        s.erlaubteClients = read("ErlaubteClients", {});
+        QStringList malformed;
+        access.allowed = AllowList::parse(s.erlaubteClients, &malformed);
+        listRead = true;
+        if (malformed.isEmpty())
+            return;
+        QString text = malformed.size() == 1
+                           ? QStringLiteral("Ungültiger Eintrag in ErlaubteClients: \"%1\"")
+                           : QStringLiteral("Ungültige Einträge in ErlaubteClients: \"%1\"");
+        text = text.arg(malformed.join(QStringLiteral("\", \""))) +
+               QStringLiteral(" (erlaubt sind Adressen und Netze wie 192.168.1.20, "
+                              "192.168.1.0/24 oder fd00::/8).");
+        if (access.allowed.size() == 0)
+            text += QStringLiteral(" Es wird kein Client angenommen.");
+        throw VbError(err::InvalidPropertyValue, text);
+    });
+    if (!listRead)
+        keep(QStringLiteral("ErlaubteClients"));
+
+    const bool tlsRead = guarded(reporter, procedure, [&] {
+        const QString on = read("TLS", QStringLiteral("0")).trimmed();
+        s.tlsZertifikat = read("TLSZertifikat", {});
+        s.tlsSchluessel = read("TLSSchluessel", {});
+        s.tlsClientZertifikate = read("TLSClientZertifikate", {});
+        if (on != QLatin1String("0") && on != QLatin1String("1") && !on.isEmpty())
+            throw VbError(err::InvalidPropertyValue,
+                          QStringLiteral("Ungültiger Eigenschaftswert (TLS \"%1\"): 0 schaltet TLS "
+                                         "aus, 1 ein")
+                              .arg(on));
+        s.tls = on == QLatin1String("1");
+        const auto file = [&](const char* key, const QString& value) {
+            return tls::PemFile{QString::fromLatin1(key),
+                                tls::settingPath(m_env.programDir, value)};
+        };
+        const tls::PemFile clientCa = file("TLSClientZertifikate", s.tlsClientZertifikate);
+        if (!s.tls) {
+            if (clientCa.isSet())
+                throw VbError(err::InvalidPropertyValue,
+                              QStringLiteral("TLSClientZertifikate verlangt TLS=1: ohne TLS kann "
+                                             "der Server kein Client-Zertifikat prüfen."));
+            return;
+        }
+        access.tls = tls::serverConfiguration(file("TLSZertifikat", s.tlsZertifikat),
+                                              file("TLSSchluessel", s.tlsSchluessel), clientCa);
+        // Said, not refused: the administrator may be renewing it.
+        const QDateTime expiry = access.tls->localCertificate().expiryDate();
+        if (expiry < QDateTime::currentDateTimeUtc())
+            reporter.reportError(
+                procedure, err::InvalidPropertyValue,
+                QStringLiteral("Das Zertifikat des Servers (TLSZertifikat) ist "
+                               "am %1 abgelaufen; die Clients nehmen es nicht "
+                               "an.")
+                    .arg(expiry.toLocalTime().toString(QStringLiteral("dd.MM.yyyy"))));
+    });
+    if (!tlsRead)
+        keep(QStringLiteral("TLS"));
+    m_clients.setAccess(std::move(access));
 }
 
 void ServerCore::ensureLine()
@@ -333,8 +447,9 @@ QString ServerCore::lineStatusText(bool started) const
 QString ServerCore::startupProblem() const
 {
     if (!m_clients.isListening())
-        return QStringLiteral("Der Server lauscht auf keinem TCP-Port (Settings/LocalPort), "
-                              "kein Client kann sich verbinden.");
+        return QStringLiteral("Der Server lauscht auf keinem TCP-Port (Settings/%1), kein "
+                              "Client kann sich verbinden.")
+            .arg(m_accessProblem.isEmpty() ? QStringLiteral("LocalPort") : m_accessProblem);
     if (!m_line || m_noLine)
         return QStringLiteral("Der Server hat keine Leitung (Settings/Line), es kommen keine "
                               "Anrufe an.");

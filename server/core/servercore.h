@@ -135,6 +135,14 @@ private:
     void ownDataRows(const QString& text, Call& state, std::vector<CallListModel::Row>& rows);
     QString readWithMarker(const QString& key, const QString& readDefault, const QString& marker,
                            const QString& effective);
+    // Who may connect and how: ListenAddress, ErlaubteClients and the TLS
+    // keys, read even when a key before them failed, so that a server never
+    // listens unprotected by mistake. A key that cannot be honoured is
+    // reported and keeps the server from listening; a malformed
+    // ErlaubteClients entry is reported and admits no one.
+    void readClientAccess();
+    // The setting that keeps the server from listening ("" none).
+    QString m_accessProblem;
 
     Environment m_env;
     ServerSettings m_settings;

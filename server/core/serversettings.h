@@ -27,6 +27,13 @@ struct ServerSettings {
     // How long opening the database (PostgreSQL) may take before a call goes
     // out without its lookup.
     int secDbConnect = 3;
+    // Who may connect, as read (clients/clientaccess.h holds what they mean).
+    QString listenAddress;   // "" all addresses
+    QString erlaubteClients; // "" everyone
+    bool tls = false;
+    QString tlsZertifikat;        // PEM, relative to the program folder
+    QString tlsSchluessel;        // PEM, without a passphrase
+    QString tlsClientZertifikate; // PEM of the CA client certificates must chain to
 };
 
 } // namespace vorsa

@@ -3,6 +3,7 @@
 #include "calllog.h"
 #include "logging.h"
 #include "net/socketerror.h"
+#include "net/tls.h"
 #include "reporter.h"
 #include "vberror.h"
 #include "wire/protocol.h"
@@ -11,12 +12,14 @@
 #include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QHostInfo>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 #include <cerrno>
 #include <optional>
 #include <sys/socket.h>
+#include <unistd.h>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -35,6 +38,16 @@ QString addressText(const QHostAddress& address)
     return isV4 ? QHostAddress(v4).toString() : address.toString();
 }
 
+// The address a connection comes from (null when the system cannot tell).
+QHostAddress peerAddressOf(qintptr descriptor)
+{
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    if (::getpeername(int(descriptor), reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        return {};
+    return QHostAddress(reinterpret_cast<const sockaddr*>(&address));
+}
+
 // Freed socket buffers go back to the system, not only to the heap.
 void returnFreedMemory()
 {
@@ -46,9 +59,15 @@ void returnFreedMemory()
 
 struct ClientHub::Slot {
     QTcpSocket* socket = nullptr; // owned by the hub (child)
+    QSslSocket* tls = nullptr;    // the same socket, when it encrypts
     QString ip;
     QString hostName;
-    bool listed = false; // shown in lstConnections
+    bool listed = false;  // shown in lstConnections
+    bool spoke = false;   // its first bytes have come
+    bool refused = false; // being closed after a refusal
+    // What the handshake of a TLS client found.
+    QList<QSslError> tlsErrors;
+    std::optional<QSsl::AlertType> tlsAlert;
 
     // A replay of the journal: the part of the call log still to read, and
     // the live lines that wait behind it.
@@ -59,9 +78,12 @@ struct ClientHub::Slot {
         bool read() const { return offset >= end; }
     };
     std::optional<Replay> replay;
+    // Lines that wait: behind a replay, or for the end of a TLS handshake.
     QByteArray held;
-    // While a replay is under way, the socket's progress moves it on.
+    // While a replay is under way, the socket's progress moves it on (with
+    // TLS also the progress of the encrypted bytes).
     QMetaObject::Connection replayProgress;
+    QMetaObject::Connection replayProgressEncrypted;
 };
 
 // The listening socket: hands every accepted descriptor to the hub as a
@@ -98,15 +120,26 @@ ClientHub::~ClientHub()
     }
 }
 
+void ClientHub::setAccess(ClientAccess access)
+{
+    m_access = std::move(access);
+}
+
 void ClientHub::listen(quint16 port)
 {
     if (m_listener->isListening())
         m_listener->close();
-    if (!m_listener->listen(QHostAddress::Any, port)) {
+    if (!m_listener->listen(m_access.listenAddress, port)) {
         const SocketError e = SocketError::from(m_listener->serverError());
-        throw VbError(e.number, QStringLiteral("Der TCP-Port %1 kann nicht geöffnet werden: %2")
-                                    .arg(port)
-                                    .arg(e.description));
+        const QHostAddress& address = m_access.listenAddress;
+        const QString where = address == QHostAddress(QHostAddress::Any)
+                                  ? QStringLiteral("Der TCP-Port %1").arg(port)
+                                  : QStringLiteral("Der TCP-Port %1 auf %2 (ListenAddress)")
+                                        .arg(port)
+                                        .arg(address.toString());
+        throw VbError(
+            e.number,
+            QStringLiteral("%1 kann nicht geöffnet werden: %2").arg(where, e.description));
     }
 }
 
@@ -155,7 +188,13 @@ qint64 ClientHub::unsentBytes(int slot) const
     const Slot* s = slotAt(slot);
     if (!s || !s->socket)
         return 0;
-    return s->socket->bytesToWrite() + s->held.size();
+    const qint64 encrypted = s->tls ? s->tls->encryptedBytesToWrite() : 0;
+    return s->socket->bytesToWrite() + encrypted + s->held.size();
+}
+
+qint64 ClientHub::waiting(const Slot& slot) const
+{
+    return slot.socket->bytesToWrite() + (slot.tls ? slot.tls->encryptedBytesToWrite() : 0);
 }
 
 int ClientHub::slotOfPeerPort(quint16 peerPort) const
@@ -195,6 +234,8 @@ void ClientHub::Winsock1_ConnectionRequest(int index, qintptr requestID)
     guarded(m_reporter, QStringLiteral("Winsock1_ConnectionRequest"), [&] {
         if (index != 0)
             return;
+        if (refusedAtOnce(requestID))
+            return;
         for (int i = 1; i <= socketCounter(); ++i) {
             if (!isConnected(i)) {
                 acceptOn(i, requestID);
@@ -214,7 +255,8 @@ void ClientHub::acceptOn(int index, qintptr requestID)
     slot.hostName.clear();
     slot.ip.clear();
 
-    auto* socket = new QTcpSocket(this);
+    QSslSocket* tls = m_access.tls ? new QSslSocket(this) : nullptr;
+    QTcpSocket* socket = tls ? tls : new QTcpSocket(this);
     if (!socket->setSocketDescriptor(requestID)) {
         const QString reason = SocketError::from(socket->error()).description;
         delete socket;
@@ -223,12 +265,161 @@ void ClientHub::acceptOn(int index, qintptr requestID)
     }
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     slot.socket = socket;
+    slot.tls = tls;
+    slot.spoke = false;
+    slot.refused = false;
+    slot.tlsErrors.clear();
+    slot.tlsAlert.reset();
     slot.ip = addressText(socket->peerAddress());
     qCInfo(lcClients).noquote()
         << QStringLiteral("Client %1 verbunden (Platz %2)").arg(slot.ip).arg(index);
     connect(socket, &QTcpSocket::readyRead, this, [this, index] { Winsock1_DataArrival(index); });
     connect(socket, &QTcpSocket::disconnected, this, [this, index] { Winsock1_Close(index); });
+    if (tls) {
+        tls->setSslConfiguration(*m_access.tls);
+        connect(tls, &QSslSocket::encrypted, this, [this, index] { tlsEncrypted(index); });
+        const auto record = [this, index](const QSslError& e) {
+            if (Slot* s = slotAt(index))
+                s->tlsErrors.append(e);
+        };
+        // Direct: not continuing the handshake refuses the client with an alert.
+        connect(tls, &QSslSocket::handshakeInterruptedOnError, this, record, Qt::DirectConnection);
+        connect(tls, &QSslSocket::sslErrors, this, [record](const QList<QSslError>& errors) {
+            for (const QSslError& e : errors)
+                record(e);
+        });
+        connect(tls, &QSslSocket::alertReceived, this,
+                [this, index](QSsl::AlertLevel level, QSsl::AlertType type, const QString&) {
+                    if (Slot* s = slotAt(index); s && level == QSsl::AlertLevel::Fatal)
+                        s->tlsAlert = type;
+                });
+        connect(tls, &QAbstractSocket::errorOccurred, this,
+                [this, index](QAbstractSocket::SocketError error) { tlsFailed(index, error); });
+        QTimer::singleShot(TlsHandshakeMs, tls, [this, index, tls] {
+            Slot* s = slotAt(index);
+            if (!s || s->socket != tls || tls->isEncrypted() || s->refused)
+                return;
+            sayRefused(s->ip, QStringLiteral("hat die TLS-Aushandlung nicht binnen %1 s "
+                                             "abgeschlossen")
+                                  .arg(TlsHandshakeMs / 1000));
+            dropConnection(index);
+            updateConnections();
+        });
+    }
     m_connectionsChanged = true;
+}
+
+bool ClientHub::refusedAtOnce(qintptr requestID)
+{
+    if (m_access.allowed.admitsEveryone())
+        return false;
+    const QHostAddress peer = peerAddressOf(requestID);
+    if (m_access.allowed.admits(peer))
+        return false;
+    // Closed before it has a slot or a byte.
+    ::close(int(requestID));
+    sayRefused(peer.isNull() ? QStringLiteral("(unbekannt)") : addressText(peer),
+               QStringLiteral("nicht in ErlaubteClients"));
+    return true;
+}
+
+void ClientHub::sayRefused(const QString& address, const QString& reason)
+{
+    int unsaid = 0;
+    if (!m_refusals.shouldSay(address + QLatin1Char(' ') + reason, &unsaid))
+        return;
+    QString text = QStringLiteral("Client %1 abgewiesen: %2").arg(address, reason);
+    if (unsaid > 0)
+        text += QStringLiteral(" (%1-mal mehr seit der letzten Meldung)").arg(unsaid);
+    qCWarning(lcClients).noquote() << text;
+    emit clientRefused(text);
+}
+
+void ClientHub::refuseSpeaker(int index, const QString& reason)
+{
+    Slot& slot = *slotAt(index);
+    sayRefused(slot.ip, reason);
+    slot.refused = true;
+    // All it sent is read, so the close ends the connection in order and the
+    // alert reaches the client; its close is then handled as it comes.
+    slot.socket->readAll();
+    slot.socket->write(tls::protocolVersionAlert());
+    slot.socket->disconnectFromHost();
+    m_connectionsChanged = true;
+}
+
+void ClientHub::beginTls(int index)
+{
+    Slot& slot = *slotAt(index);
+    const QByteArray first = slot.socket->peek(1);
+    if (first.isEmpty())
+        return;
+    slot.spoke = true;
+    if (first.at(0) == 0x16) { // a TLS handshake record: the client's hello
+        slot.tls->startServerEncryption();
+        return;
+    }
+    refuseSpeaker(index, QStringLiteral("spricht ohne TLS, der Server verlangt TLS (beim Client "
+                                        "TLS=1 setzen)"));
+}
+
+void ClientHub::tlsEncrypted(int index)
+{
+    Slot* slot = slotAt(index);
+    if (!slot || !slot->tls)
+        return;
+    const QSslCertificate peer = slot->tls->peerCertificate();
+    qCInfo(lcClients).noquote() << QStringLiteral("Client %1 verschlüsselt (%2)")
+                                       .arg(slot->ip,
+                                            peer.isNull()
+                                                ? QStringLiteral("ohne Client-Zertifikat")
+                                                : QStringLiteral("Client-Zertifikat \"%1\"")
+                                                      .arg(peer.subjectDisplayName()));
+    slot->tlsErrors.clear();
+    // The lines that came during the handshake.
+    if (!slot->held.isEmpty() && !slot->replay) {
+        send(*slot, slot->held);
+        slot->held = QByteArray();
+    }
+}
+
+void ClientHub::tlsFailed(int index, QAbstractSocket::SocketError error)
+{
+    Slot* slot = slotAt(index);
+    if (!slot || !slot->tls || slot->refused)
+        return;
+    if (slot->tls->isEncrypted()) {
+        // A close after the handshake is an ordinary one; a stream that
+        // cannot be decrypted any more ends the connection.
+        if (error != QAbstractSocket::RemoteHostClosedError)
+            QTimer::singleShot(0, this, [this, index, socket = slot->socket] {
+                if (Slot* s = slotAt(index); s && s->socket == socket) {
+                    qCInfo(lcClients).noquote()
+                        << QStringLiteral("Client %1 getrennt: %2")
+                               .arg(connectionLine(*s), socket->errorString());
+                    dropConnection(index);
+                    updateConnections();
+                }
+            });
+        return;
+    }
+    tls::ServerFailure failure;
+    failure.errors = slot->tlsErrors;
+    failure.alert = slot->tlsAlert;
+    if (error != QAbstractSocket::RemoteHostClosedError)
+        failure.errorString = slot->tls->errorString();
+    failure.clientCertificateRequired =
+        slot->tls->sslConfiguration().peerVerifyMode() == QSslSocket::VerifyPeer;
+    failure.clientCertificatePresented = !slot->tls->peerCertificate().isNull();
+    slot->refused = true;
+    sayRefused(slot->ip, tls::describe(failure));
+    // Closed from the event loop: the socket may still be in its own handling.
+    QTimer::singleShot(0, this, [this, index, socket = slot->socket] {
+        if (Slot* s = slotAt(index); s && s->socket == socket) {
+            dropConnection(index);
+            updateConnections();
+        }
+    });
 }
 
 void ClientHub::dropConnection(int index)
@@ -240,6 +431,7 @@ void ClientHub::dropConnection(int index)
     slot->socket->abort();
     slot->socket->deleteLater();
     slot->socket = nullptr;
+    slot->tls = nullptr;
     endReplay(*slot);
     slot->held = QByteArray();
     slot->listed = false;
@@ -259,14 +451,28 @@ void ClientHub::Winsock1_DataArrival(int index)
 {
     guarded(m_reporter, QStringLiteral("Winsock1_DataArrival"), [&] {
         Slot* slot = slotAt(index);
-        if (!slot || !slot->socket)
+        if (!slot || !slot->socket || slot->refused)
             return;
+        if (slot->tls && slot->tls->mode() == QSslSocket::UnencryptedMode) {
+            beginTls(index);
+            return;
+        }
         // A client message arrives in one piece: what one arrival brings is one
         // message. A peer that sends more than a client may is closed.
-        const ClientRequest request =
-            slot->socket->bytesAvailable() > ClientRequest::MaxMessageBytes
-                ? ClientRequest{ClientRequest::Kind::Refused, {}, {}}
-                : ClientRequest::parse(slot->socket->readAll());
+        const bool tooMuch = slot->socket->bytesAvailable() > ClientRequest::MaxMessageBytes;
+        const QByteArray bytes = tooMuch ? QByteArray() : slot->socket->readAll();
+        if (!slot->spoke) {
+            slot->spoke = true;
+            if (!slot->tls && tls::beginsTlsRecord(bytes)) {
+                refuseSpeaker(index, QStringLiteral("spricht TLS, der Server ist ohne TLS "
+                                                    "eingestellt (beim Server TLS=1 setzen oder "
+                                                    "beim Client TLS=0)"));
+                updateConnections();
+                return;
+            }
+        }
+        const ClientRequest request = tooMuch ? ClientRequest{ClientRequest::Kind::Refused, {}, {}}
+                                              : ClientRequest::parse(bytes);
         switch (request.kind) {
         case ClientRequest::Kind::Announcement:
             qCInfo(lcClients).noquote() << QStringLiteral("Client %1 meldet sich als \"%2\"")
@@ -305,7 +511,7 @@ void ClientHub::Winsock1_DataArrival(int index)
 void ClientHub::Winsock1_Close(int index)
 {
     guarded(m_reporter, QStringLiteral("Winsock1_Close"), [&] {
-        if (const Slot* slot = slotAt(index); slot && slot->socket)
+        if (const Slot* slot = slotAt(index); slot && slot->socket && !slot->refused)
             qCInfo(lcClients).noquote()
                 << QStringLiteral("Client %1 getrennt").arg(connectionLine(*slot));
         // The slot stays for the next connection; the list no longer shows it.
@@ -320,17 +526,21 @@ void ClientHub::ClientsNachrichtSenden(const QString& line)
     for (int i = 1; i <= socketCounter(); ++i) {
         ignoringErrors([&] {
             Slot& slot = *slotAt(i);
-            if (!isConnected(i)) {
+            if (!isConnected(i) || slot.refused) {
                 // Gone before its close was handled: no longer listed.
                 m_connectionsChanged = m_connectionsChanged || slot.listed;
                 return;
             }
-            m_connectionsChanged = m_connectionsChanged || !slot.listed;
-            slot.listed = true;
-            if (slot.replay && !slot.replay->read())
-                slot.held += bytes; // after the replay, as a live line
-            else
-                send(slot, bytes);
+            if (slot.tls && !slot.tls->isEncrypted()) {
+                slot.held += bytes; // never unencrypted: after its handshake
+            } else {
+                m_connectionsChanged = m_connectionsChanged || !slot.listed;
+                slot.listed = true;
+                if (slot.replay && !slot.replay->read())
+                    slot.held += bytes; // after the replay, as a live line
+                else
+                    send(slot, bytes);
+            }
             if (unsentBytes(i) > MaxUnsentBytes) {
                 // Takes far more than its share.
                 qCWarning(lcClients).noquote()
@@ -347,12 +557,18 @@ void ClientHub::ClientsNachrichtSenden(const QString& line)
 
 void ClientHub::send(Slot& slot, const QByteArray& bytes)
 {
+    if (slot.tls) {
+        // Encrypted by the socket, and handed to the system at once.
+        slot.tls->write(bytes);
+        slot.tls->flush();
+        return;
+    }
     QTcpSocket* socket = slot.socket;
     qint64 sent = 0;
     // A line goes to the system's socket buffer at once when nothing waits
     // before it: no copy of our own and no write notification to switch on
     // and off in the event loop, which for 50 clients cost more than the
-    // sends. (A socket that encrypts must take its bytes through write().)
+    // sends.
     if (socket->bytesToWrite() == 0) {
         const ssize_t n = ::send(int(socket->socketDescriptor()), bytes.constData(),
                                  size_t(bytes.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -380,6 +596,10 @@ void ClientHub::ClientLogFileDatenSenden(const QString& filter, int slot)
         s.replayProgress = connect(
             s.socket, &QTcpSocket::bytesWritten, this, [this, slot] { pumpReplay(slot); },
             Qt::QueuedConnection);
+        if (s.tls)
+            s.replayProgressEncrypted = connect(
+                s.tls, &QSslSocket::encryptedBytesWritten, this, [this, slot] { pumpReplay(slot); },
+                Qt::QueuedConnection);
     });
     pumpReplay(slot);
 }
@@ -388,6 +608,7 @@ void ClientHub::endReplay(Slot& slot)
 {
     slot.replay.reset();
     disconnect(slot.replayProgress);
+    disconnect(slot.replayProgressEncrypted);
 }
 
 void ClientHub::pumpReplay(int index)
@@ -399,17 +620,16 @@ void ClientHub::pumpReplay(int index)
     Slot::Replay& replay = *slot->replay;
     if (replay.read()) {
         // Everything is written; the replay counts until the client took it.
-        if (socket->bytesToWrite() == 0)
+        if (waiting(*slot) == 0)
             endReplay(*slot);
         return;
     }
     const bool ok = guarded(m_reporter, QStringLiteral("ClientLogFileDatenSenden"), [&] {
         qint64 budget = ReplayReadPerTurn;
-        while (!replay.read() && budget > 0 && socket->bytesToWrite() < ReplayWindowBytes) {
+        while (!replay.read() && budget > 0 && waiting(*slot) < ReplayWindowBytes) {
             const qint64 from = replay.offset;
             replay.offset = m_log.readJournalPart(
-                replay.filter, replay.offset, replay.end,
-                ReplayWindowBytes - socket->bytesToWrite(),
+                replay.filter, replay.offset, replay.end, ReplayWindowBytes - waiting(*slot),
                 [&](const QString& message) { socket->write(wire::lineBytes(message)); });
             if (replay.offset == from)
                 replay.offset = replay.end; // the log got shorter meanwhile: nothing more
@@ -422,9 +642,9 @@ void ClientHub::pumpReplay(int index)
     if (replay.read()) {
         socket->write(slot->held); // the live lines that came meanwhile
         slot->held = QByteArray();
-        if (socket->bytesToWrite() == 0)
+        if (waiting(*slot) == 0)
             endReplay(*slot);
-    } else if (socket->bytesToWrite() < ReplayWindowBytes) {
+    } else if (waiting(*slot) < ReplayWindowBytes) {
         // Nothing selected in this turn's part: go on in the next turn.
         QTimer::singleShot(0, this, [this, index] { pumpReplay(index); });
     }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "clientaccess.h"
 #include "wire/clientrequest.h"
 
+#include <QAbstractSocket>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -10,6 +12,7 @@
 
 class QTcpServer;
 class QTcpSocket;
+class QSslSocket;
 
 namespace vorsa {
 
@@ -26,13 +29,24 @@ class IReporter;
 // ClientRequest::MaxHostNameLength characters, and a client that leaves more
 // than MaxUnsentBytes unread (or sends more than it may) is closed and its
 // memory returned.
+//
+// Who may connect is set by setAccess: the address listened on, the
+// addresses clients may come from (anyone else is closed at once, before it
+// has a slot or a byte) and TLS. With TLS only clients that speak it are
+// served; a line never goes out unencrypted, and lines for a client still in
+// its handshake wait for it. Refusals are logged (vorsa.server.clients) once
+// per address and minute and told by clientRefused, never in a box.
 class ClientHub : public QObject {
     Q_OBJECT
 public:
     ClientHub(const CallLog& log, IReporter& reporter, QObject* parent = nullptr);
     ~ClientHub() override;
 
-    // Listens on all addresses; a port that cannot be opened throws a VbError.
+    // Who may connect; before listen.
+    void setAccess(ClientAccess access);
+    const ClientAccess& access() const { return m_access; }
+    // Listens on the access's address (all by default); a port that cannot
+    // be opened throws a VbError.
     void listen(quint16 port);
     bool isListening() const;
     quint16 serverPort() const;
@@ -65,12 +79,17 @@ public:
     static constexpr qint64 MaxUnsentBytes = 512 * 1024;
     // How much of a replay waits in the socket at a time.
     static constexpr qint64 ReplayWindowBytes = 64 * 1024;
+    // How long a TLS client may take for its handshake.
+    static constexpr int TlsHandshakeMs = 10000;
 
     // Shutdown: closes every socket, letting events run until each is closed.
     void closeAll();
 
 signals:
     void connectionsChanged(const QStringList& lines);
+    // A client was refused (not admitted, or its TLS handshake failed); said
+    // once per address and reason and minute.
+    void clientRefused(const QString& text);
 
 private slots:
     void Winsock1_ConnectionRequest(int index, qintptr requestID);
@@ -82,6 +101,18 @@ private:
     class ListenSocket;
     Slot* slotAt(int index) const;
     void acceptOn(int index, qintptr requestID);
+    // Closes the descriptor of a client that may not connect; true when it was.
+    bool refusedAtOnce(qintptr requestID);
+    void sayRefused(const QString& address, const QString& reason);
+    // TLS: the first bytes of a client decide between the handshake and a
+    // plain client, which is refused.
+    void beginTls(int index);
+    void tlsEncrypted(int index);
+    void tlsFailed(int index, QAbstractSocket::SocketError error);
+    // Closes a client that speaks the other way after telling it so.
+    void refuseSpeaker(int index, const QString& reason);
+    // What waits for the client: in the socket and, with TLS, encrypted.
+    qint64 waiting(const Slot& slot) const;
     QString connectionLine(const Slot& slot) const;
     void updateConnections();
     // Sends the next part of the slot's replay when the client has taken the last.
@@ -94,6 +125,8 @@ private:
 
     const CallLog& m_log;
     IReporter& m_reporter;
+    ClientAccess m_access;
+    RefusalLog m_refusals;
     std::unique_ptr<ListenSocket> m_listener;
     std::vector<std::unique_ptr<Slot>> m_slots; // slot i at position i - 1
     QStringList m_connections;

@@ -1,0 +1,116 @@
+#include "clientaccess.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+
+namespace vorsa {
+
+namespace {
+
+// One entry: an address alone (the whole address) or a network with its
+// prefix length. QHostAddress::parseSubnet would take "192.168.1" for a /24;
+// an administrator writing an address means that one address.
+std::optional<QPair<QHostAddress, int>> parseEntry(const QString& entry)
+{
+    const qsizetype slash = entry.indexOf(QLatin1Char('/'));
+    QHostAddress address;
+    if (!parseAddress(slash < 0 ? entry : entry.left(slash).trimmed(), &address))
+        return std::nullopt;
+    if (slash < 0) {
+        const bool v4 = address.protocol() == QAbstractSocket::IPv4Protocol;
+        return QPair<QHostAddress, int>(address, v4 ? 32 : 128);
+    }
+    const QString prefix = entry.mid(slash + 1).trimmed();
+    bool number = false;
+    const int length = prefix.toInt(&number);
+    const int longest = address.protocol() == QAbstractSocket::IPv4Protocol ? 32 : 128;
+    if (!number || length < 0 || length > longest || prefix.startsWith(QLatin1Char('+')))
+        return std::nullopt;
+    return QPair<QHostAddress, int>(address, length);
+}
+
+qint64 steadyMs()
+{
+    static QElapsedTimer started = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return started.elapsed();
+}
+
+} // namespace
+
+bool parseAddress(const QString& text, QHostAddress* address)
+{
+    static const QRegularExpression dotted(
+        QStringLiteral("^[0-9]{1,3}\\.[0-9]{1,3}\\.[0-9]{1,3}\\.[0-9]{1,3}$"));
+    if (!text.contains(QLatin1Char(':')) && !dotted.match(text).hasMatch())
+        return false;
+    QHostAddress parsed;
+    if (!parsed.setAddress(text) || !parsed.scopeId().isEmpty())
+        return false;
+    *address = parsed;
+    return true;
+}
+
+AllowList AllowList::parse(const QString& text, QStringList* malformed)
+{
+    AllowList list;
+    for (const QString& part : text.split(QLatin1Char(','))) {
+        const QString entry = part.trimmed();
+        if (entry.isEmpty())
+            continue;
+        list.m_restricted = true;
+        if (const auto network = parseEntry(entry))
+            list.m_networks.append(*network);
+        else if (malformed)
+            malformed->append(entry);
+    }
+    return list;
+}
+
+bool AllowList::admits(const QHostAddress& address) const
+{
+    if (!m_restricted)
+        return true;
+    if (address.isNull())
+        return false;
+    bool mapped = false;
+    const QHostAddress v4(address.toIPv4Address(&mapped));
+    for (const auto& [network, length] : m_networks) {
+        if (address.isInSubnet(network, length) || (mapped && v4.isInSubnet(network, length)))
+            return true;
+    }
+    return false;
+}
+
+RefusalLog::RefusalLog(Clock clock) : m_clock(clock ? std::move(clock) : Clock(steadyMs)) {}
+
+bool RefusalLog::shouldSay(const QString& key, int* unsaid)
+{
+    const qint64 now = m_clock();
+    auto it = m_said.find(key);
+    if (it != m_said.end()) {
+        if (now - it->at < QuietMs) {
+            ++it->unsaid;
+            return false;
+        }
+        if (unsaid)
+            *unsaid = it->unsaid;
+        *it = Said{now, 0};
+        return true;
+    }
+    if (m_said.size() >= MaxKeys) {
+        for (auto old = m_said.begin(); old != m_said.end();)
+            old = now - old->at >= QuietMs ? m_said.erase(old) : std::next(old);
+        if (m_said.size() >= MaxKeys)
+            return false;
+    }
+    m_said.insert(key, Said{now, 0});
+    if (unsaid)
+        *unsaid = 0;
+    return true;
+}
+
+} // namespace vorsa
