@@ -28,19 +28,20 @@ void IReporter::reportError(const QString& procedure, int number, const QString&
 bool guarded(IReporter& reporter, const QString& procedure, const std::function<void()>& body,
              QString* error)
 {
-    VbError failure(0, QString());
+    const auto report = [&](const VbError& e) {
+        if (error)
+            *error = e.description();
+        reporter.reportError(procedure, e);
+    };
     try {
         body();
         return true;
     } catch (const VbError& e) {
-        failure = e;
+        report(e);
     } catch (const std::exception& e) {
-        failure = VbError(err::InternalError,
-                          QStringLiteral("Interner Fehler: ") + QString::fromLocal8Bit(e.what()));
+        report(VbError(err::InternalError,
+                       QStringLiteral("Interner Fehler: ") + QString::fromLocal8Bit(e.what())));
     }
-    if (error)
-        *error = failure.description();
-    reporter.reportError(procedure, failure);
     return false;
 }
 
