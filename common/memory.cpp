@@ -1,5 +1,6 @@
 #include "memory.h"
 
+#include <cstdlib> // defines __GLIBC__ on the GNU C library
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
