@@ -9,6 +9,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc libsqlite3-dev libpq-dev
   libssl-dev # the TLS clients of bench_calls_notify
+  # the index build through ODBC is tested against PostgreSQL's ODBC driver
+  odbc-postgresql
   # programs and tests
   sqlite3 postgresql xvfb xauth procps
   # telephony lines (SIP, CAPI), their test peers and the fuzzers

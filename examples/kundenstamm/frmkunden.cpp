@@ -30,6 +30,8 @@
 #include <QUiLoader>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <functional>
+#include <optional>
 
 namespace kundenstamm {
 
@@ -63,6 +65,46 @@ bool istKundenNr(const QString& field)
     return field.compare(QStringLiteral("KundenNrID"), Qt::CaseInsensitive) == 0;
 }
 
+// The tenant of the toolbar's bound text (MandNr); none for an empty one.
+std::optional<qlonglong> mandantAus(const QString& boundText)
+{
+    if (boundText.trimmed().isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    const qlonglong nummer = boundText.trimmed().toLongLong(&ok);
+    if (!ok)
+        throw vorsa::VbError(
+            vorsa::err::TypeMismatch,
+            QStringLiteral("Die Mandantennummer \"%1\" ist keine Zahl.").arg(boundText));
+    return nummer;
+}
+
+// The toolbar's boxes go to the window's reporter, but for one: the toolbar
+// also hands the tenant on as a 16-bit number and reports an overflow (6) for
+// a larger one. This window takes the tenant from the bound text, whatever its
+// size, so that report concerns nothing it uses.
+class ToolbarReporter : public vorsa::IReporter {
+public:
+    explicit ToolbarReporter(std::function<vorsa::IReporter&()> target)
+        : m_target(std::move(target))
+    {
+    }
+    void message(const QString& text, const QString& title, vorsa::MessageIcon icon) override
+    {
+        if (title == vorsa::errorTitle(vorsa::err::Overflow) &&
+            text.startsWith(QStringLiteral("[cboMandant_Change]")))
+            return;
+        m_target().message(text, title, icon);
+    }
+    bool askYesNo(const QString& text, const QString& title, vorsa::MessageIcon icon) override
+    {
+        return m_target().askYesNo(text, title, icon);
+    }
+
+private:
+    std::function<vorsa::IReporter&()> m_target;
+};
+
 } // namespace
 
 frmKunden::frmKunden(const QString& programDir, QWidget* parent)
@@ -72,6 +114,8 @@ frmKunden::frmKunden(const QString& programDir, QWidget* parent)
     setWindowTitle(kTitel);
     m_ownReporter = std::make_unique<vorsa::MessageBoxReporter>(this);
     m_ownDesktop = std::make_unique<vorsa::GuiDesktop>(this);
+    m_toolbarReporter =
+        std::make_unique<ToolbarReporter>([this]() -> vorsa::IReporter& { return reporter(); });
 }
 
 frmKunden::~frmKunden()
@@ -198,7 +242,7 @@ void frmKunden::FormularLaden()
     setWindowTitle(m_formular->windowTitle().isEmpty() ? kTitel : m_formular->windowTitle());
     resize(m_formular->size());
 
-    m_toolbar->setReporter(&reporter());
+    m_toolbar->setReporter(m_toolbarReporter.get());
     m_toolbar->setDesktop(&desktop());
     for (const Feld& f : m_felder) {
         f.box->setReporter(&reporter());
@@ -219,8 +263,9 @@ void frmKunden::FormularLaden()
     m_mapper->setItemDelegate(new FeldDelegate(m_mapper));
 
     uscToolbStamm* bar = m_toolbar;
-    connect(bar, &uscToolbStamm::ButtonClickMandantChange, this,
-            [this](qint16, qint16 neuerMandant) { MandantChange(neuerMandant); });
+    // The tenant is taken from the bound text: the event's 16-bit copy of it
+    // would not hold a tenant number above 32767.
+    connect(bar, &uscToolbStamm::BoundTextChanged, this, [this] { MandantChange(); });
     connect(bar, &uscToolbStamm::ButtonClickAddNew, this, [this](bool& c) { AddNew(c); });
     connect(bar, &uscToolbStamm::ButtonClickBearbeiten, this, [this](bool& c) { Bearbeiten(c); });
     connect(bar, &uscToolbStamm::ButtonClickSave, this, [this](bool& c) { Save(c); });
@@ -326,8 +371,7 @@ void frmKunden::ersterMandant()
             m_toolbar->cboMandant()->setCurrentIndex(0);
         m_mandantSetzen = false;
     }
-    const QString mandant = m_toolbar->BoundText();
-    m_stamm.setMandant(mandant.isEmpty() ? std::nullopt : std::optional<int>(mandant.toInt()));
+    m_stamm.setMandant(mandantAus(m_toolbar->BoundText()));
     kundenLaden(Position::Erster);
 }
 
@@ -368,9 +412,15 @@ void frmKunden::felderLeeren()
 
 void frmKunden::felderSperren(bool gesperrt)
 {
+    // The number is given to a new customer, and to one that has none yet
+    // (where the table tells its row apart all the same); else it stays.
+    const KundenModell* model = m_stamm.modell();
+    const bool nummerOffen =
+        m_neueZeile >= 0 || (model && m_zeile >= 0 && model->kundenNr(m_zeile).isNull() &&
+                             model->zeileEindeutig(m_zeile));
     for (const Feld& f : m_felder) {
         if (f.spalte >= 0)
-            f.box->setLocked(gesperrt || (istKundenNr(f.dataField) && m_neueZeile < 0));
+            f.box->setLocked(gesperrt || (istKundenNr(f.dataField) && !nummerOffen));
     }
 }
 
@@ -461,7 +511,7 @@ bool frmKunden::eingabenPruefen()
         return false;
     }
     uscTextBox* nummer = feld(QStringLiteral("KundenNrID"));
-    if (nummer && nummer->Enabled() && nummer->Text().toLongLong() <= 0) {
+    if (nummer && nummer->Enabled() && !nummer->Locked() && nummer->Text().toLongLong() <= 0) {
         reporter().message(QStringLiteral("Bitte eine Kundennummer größer als 0 eingeben."), kTitel,
                            vorsa::MessageIcon::Warning);
         nummer->setFocus(Qt::OtherFocusReason);
@@ -472,12 +522,13 @@ bool frmKunden::eingabenPruefen()
 
 // ---- the toolbar's events ----
 
-void frmKunden::MandantChange(qint16 neuerMandant)
+void frmKunden::MandantChange()
 {
-    if (m_mandantSetzen)
+    // No tenant chosen (the list is being filled): nothing changes.
+    if (m_mandantSetzen || !m_stamm.istOffen() || m_toolbar->cboMandant()->currentIndex() < 0)
         return;
     vorsa::guarded(reporter(), QStringLiteral("MandantWechseln"), [&] {
-        m_stamm.setMandant(neuerMandant);
+        m_stamm.setMandant(mandantAus(m_toolbar->BoundText()));
         kundenLaden(Position::Erster);
     });
 }
@@ -534,12 +585,13 @@ void frmKunden::Save(bool& cancel)
         m_mapper->submit();
         m_stamm.speichern();
     });
-    if (!ok) {
+    if (!ok && m_stamm.hatAenderungen()) {
         // Still editing: the values stay in the boxes and the model, nothing
-        // of them is in the database.
+        // of them is in the database; the next Save writes them again.
         cancel = true;
         return;
     }
+    // Saved (and, unless reported, read back: the boxes show what is stored).
     m_bearbeiten = false;
     m_neueZeile = -1;
     felderSperren(true);

@@ -98,7 +98,7 @@ private:
     void tabelleAuswaehlen();
 
     // The toolbar's events.
-    void MandantChange(qint16 neuerMandant);
+    void MandantChange();
     void AddNew(bool& cancel);
     void Bearbeiten(bool& cancel);
     void Save(bool& cancel);
@@ -117,6 +117,7 @@ private:
     KundenStamm m_stamm;
     std::unique_ptr<vorsa::IReporter> m_ownReporter;
     std::unique_ptr<vorsa::IDesktop> m_ownDesktop;
+    std::unique_ptr<vorsa::IReporter> m_toolbarReporter;
     vorsa::IReporter* m_reporter = nullptr;
     vorsa::IDesktop* m_desktop = nullptr;
 

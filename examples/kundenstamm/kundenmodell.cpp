@@ -10,6 +10,7 @@
 #include <QSqlIndex>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <algorithm>
 
 namespace kundenstamm {
 
@@ -35,14 +36,32 @@ void KundenModell::tabelleOeffnen()
     if (table.isEmpty())
         throw vorsa::VbError::itemNotFound(kTabelle);
     setTable(table);
+    m_spalten = record();
+    m_zeilenId.clear();
     if (primaryKey().isEmpty()) {
         const int column = spalte(kKundenNr);
         if (column < 0)
             throw vorsa::VbError::itemNotFound(kKundenNr);
         QSqlIndex key(table, QStringLiteral("key"));
-        key.append(record().field(column));
+        if (database().driverName() == u"QSQLITE") {
+            // SQLite tells every row apart by its row id, also customers
+            // without a number; the number read goes with it, so that a row
+            // id given anew (VACUUM) never finds another customer. The first
+            // of its names that is no column of the table.
+            for (const QString& name :
+                 {QStringLiteral("rowid"), QStringLiteral("_rowid_"), QStringLiteral("oid")}) {
+                if (m_spalten.indexOf(name) < 0) {
+                    m_zeilenId = name;
+                    break;
+                }
+            }
+            if (!m_zeilenId.isEmpty())
+                key.append(QSqlField(m_zeilenId, QMetaType(QMetaType::LongLong), table));
+        }
+        key.append(m_spalten.field(column));
         setPrimaryKey(key);
     }
+    m_schluessel = primaryKey();
     const int number = spalte(kKundenNr);
     if (number >= 0)
         setSort(number, Qt::AscendingOrder);
@@ -59,6 +78,18 @@ QVariant KundenModell::kundenNr(int row) const
     if (column < 0 || row < 0 || row >= rowCount())
         return QVariant();
     return data(index(row, column), Qt::EditRole);
+}
+
+bool KundenModell::zeileEindeutig(int row) const
+{
+    if (row < 0 || row >= rowCount())
+        return false;
+    const QSqlRecord key = primaryValues(row);
+    for (int i = 0; i < key.count(); ++i) {
+        if (!key.isNull(i))
+            return true;
+    }
+    return false;
 }
 
 int KundenModell::zeileVon(const QVariant& nummer) const
@@ -126,10 +157,19 @@ QString KundenModell::textAusWert(const QVariant& value)
 
 QString KundenModell::selectStatement() const
 {
-    QString text = database().driver()->sqlStatement(QSqlDriver::SelectStatement, tableName(),
-                                                     record(), false);
-    if (text.isEmpty())
-        return text;
+    if (m_spalten.isEmpty())
+        return QString();
+    const QSqlDriver* driver = database().driver();
+    QStringList fields;
+    for (int i = 0; i < m_spalten.count(); ++i)
+        fields << driver->escapeIdentifier(m_spalten.fieldName(i), QSqlDriver::FieldName);
+    // The row id after the table's own columns, under its own name.
+    if (!m_zeilenId.isEmpty())
+        fields << m_zeilenId + QStringLiteral(" AS ") +
+                      driver->escapeIdentifier(m_zeilenId, QSqlDriver::FieldName);
+    QString text = QStringLiteral("SELECT ") + fields.join(QStringLiteral(", ")) +
+                   QStringLiteral(" FROM ") +
+                   driver->escapeIdentifier(tableName(), QSqlDriver::TableName);
     if (!m_bedingung.isEmpty())
         text += QStringLiteral(" WHERE ") + m_bedingung;
     const QString order = orderByClause();
@@ -141,6 +181,8 @@ QString KundenModell::selectStatement() const
 bool KundenModell::select()
 {
     const bool ok = QSqlTableModel::select();
+    // A failed select takes the table's declared key again.
+    setPrimaryKey(m_schluessel);
     if (!ok) {
         m_statement = selectStatement();
         return false;
@@ -157,15 +199,31 @@ void KundenModell::sort(int column, Qt::SortOrder order)
         select();
 }
 
-QString KundenModell::statementText(QSqlDriver::StatementType type, const QSqlRecord& values,
-                                    const QSqlRecord& where) const
+int KundenModell::columnCount(const QModelIndex& parent) const
 {
-    const QSqlDriver* driver = database().driver();
-    QString text = driver->sqlStatement(type, tableName(), values, false);
-    if (!where.isEmpty())
-        text += QLatin1Char(' ') +
-                driver->sqlStatement(QSqlDriver::WhereStatement, tableName(), where, false);
-    return text;
+    const int all = QSqlTableModel::columnCount(parent);
+    return m_zeilenId.isEmpty() ? all : std::min(all, int(m_spalten.count()));
+}
+
+bool KundenModell::aenderungenSchreiben()
+{
+    for (int row = 0; row < rowCount(); ++row) {
+        bool changed = false;
+        for (int column = 0; column < columnCount() && !changed; ++column)
+            changed = isDirty(index(row, column));
+        if (!changed)
+            continue;
+        // A row that the select did not read is a new customer.
+        const bool neu = !indexInQuery(index(row, 0)).isValid();
+        if (!(neu ? insertRowIntoTable(record(row)) : updateRowInTable(row, record(row))))
+            return false;
+    }
+    return true;
+}
+
+bool KundenModell::zeileLoeschen(int row)
+{
+    return row >= 0 && row < rowCount() && deleteRowFromTable(row);
 }
 
 void KundenModell::failed(const QString& statement, const QSqlError& error)
@@ -174,68 +232,101 @@ void KundenModell::failed(const QString& statement, const QSqlError& error)
     setLastError(error);
 }
 
-bool KundenModell::updateRowInTable(int row, const QSqlRecord& values)
+bool KundenModell::aufZeile(const QString& prepared, const QString& shown,
+                            const QVariantList& values, const QSqlRecord& key)
 {
-    // Only the changed fields are marked as generated.
-    bool changed = false;
-    for (int i = 0; i < values.count(); ++i)
-        changed = changed || values.isGenerated(i);
-    if (!changed)
-        return true;
-    const QSqlRecord where = primaryValues(row);
-    QSqlDatabase db = database();
-    const QSqlDriver* driver = db.driver();
-    const QString text =
-        driver->sqlStatement(QSqlDriver::UpdateStatement, tableName(), values, true) +
-        QLatin1Char(' ') +
-        driver->sqlStatement(QSqlDriver::WhereStatement, tableName(), where, true);
-    QSqlQuery query(db);
-    bool ok = query.prepare(text);
-    if (ok) {
-        for (int i = 0; i < values.count(); ++i) {
-            if (values.isGenerated(i))
-                query.addBindValue(values.value(i));
+    const QSqlDriver* driver = database().driver();
+    QStringList where;
+    QStringList whereShown;
+    QVariantList keyValues;
+    for (int i = 0; i < key.count(); ++i) {
+        const QString name = key.fieldName(i);
+        const QString column =
+            name == m_zeilenId ? name : driver->escapeIdentifier(name, QSqlDriver::FieldName);
+        if (key.isNull(i)) {
+            where << column + QStringLiteral(" IS NULL");
+            whereShown << where.last();
+        } else {
+            where << column + QStringLiteral(" = ?");
+            whereShown << column + QStringLiteral(" = ") + driver->formatValue(key.field(i));
+            keyValues << key.value(i);
         }
-        for (int i = 0; i < where.count(); ++i) {
-            if (!where.isNull(i))
-                query.addBindValue(where.value(i));
-        }
-        ok = query.exec();
     }
-    if (!ok) {
-        failed(statementText(QSqlDriver::UpdateStatement, values, where), query.lastError());
-        return false;
-    }
-    // Another workstation deleted the customer or changed its key meanwhile:
-    // the change would go nowhere.
-    if (query.numRowsAffected() == 0) {
-        failed(statementText(QSqlDriver::UpdateStatement, values, where),
-               QSqlError(QStringLiteral("Der Kunde ist nicht mehr in der Tabelle (inzwischen "
-                                        "gelöscht oder seine Nummer geändert)."),
+    const QString shownText =
+        shown + QStringLiteral(" WHERE ") + whereShown.join(QStringLiteral(" AND "));
+    if (keyValues.isEmpty()) {
+        // "KundenNrID IS NULL" would find every customer without a number.
+        failed(QString(),
+               QSqlError(QStringLiteral("Die Zeile des Kunden ist in der Tabelle %1 nicht "
+                                        "eindeutig zu finden: er hat keine Kundennummer, und die "
+                                        "Tabelle hat keinen Primärschlüssel. Die Kundennummer "
+                                        "muss zuerst mit einem anderen Programm eingetragen "
+                                        "werden.")
+                             .arg(tableName()),
                          QString(), QSqlError::StatementError));
         return false;
     }
-    return true;
+    QSqlQuery query(database());
+    bool ok =
+        query.prepare(prepared + QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND ")));
+    if (ok) {
+        for (const QVariant& value : values)
+            query.addBindValue(value);
+        for (const QVariant& value : keyValues)
+            query.addBindValue(value);
+        ok = query.exec();
+    }
+    if (!ok) {
+        failed(shownText, query.lastError());
+        return false;
+    }
+    const int touched = query.numRowsAffected();
+    if (touched == 1)
+        return true;
+    // Another workstation deleted the customer or changed its number
+    // meanwhile, or the key does not tell the row apart.
+    failed(shownText,
+           QSqlError(touched == 0
+                         ? QStringLiteral("Der Kunde ist nicht mehr in der Tabelle (inzwischen "
+                                          "gelöscht oder seine Nummer geändert).")
+                         : QStringLiteral("Die Anweisung träfe %1 Zeilen statt nur die des "
+                                          "Kunden; es wurde nichts geändert.")
+                               .arg(touched),
+                     QString(), QSqlError::StatementError));
+    return false;
+}
+
+bool KundenModell::updateRowInTable(int row, const QSqlRecord& values)
+{
+    // Only the changed fields are marked as generated.
+    QVariantList changed;
+    for (int i = 0; i < values.count(); ++i) {
+        if (values.isGenerated(i))
+            changed << values.value(i);
+    }
+    if (changed.isEmpty())
+        return true;
+    const QSqlDriver* driver = database().driver();
+    return aufZeile(driver->sqlStatement(QSqlDriver::UpdateStatement, tableName(), values, true),
+                    driver->sqlStatement(QSqlDriver::UpdateStatement, tableName(), values, false),
+                    changed, primaryValues(row));
 }
 
 bool KundenModell::insertRowIntoTable(const QSqlRecord& values)
 {
     if (QSqlTableModel::insertRowIntoTable(values))
         return true;
-    failed(statementText(QSqlDriver::InsertStatement, values, QSqlRecord()), lastError());
+    failed(
+        database().driver()->sqlStatement(QSqlDriver::InsertStatement, tableName(), values, false),
+        lastError());
     return false;
 }
 
 bool KundenModell::deleteRowFromTable(int row)
 {
-    const QSqlRecord where = primaryValues(row);
-    if (QSqlTableModel::deleteRowFromTable(row))
-        return true;
-    failed(QStringLiteral("DELETE FROM %1 %2")
-               .arg(tableName(), database().driver()->sqlStatement(QSqlDriver::WhereStatement,
-                                                                   tableName(), where, false)),
-           lastError());
-    return false;
+    const QString text = database().driver()->sqlStatement(QSqlDriver::DeleteStatement, tableName(),
+                                                           QSqlRecord(), false);
+    return aufZeile(text, text, {}, primaryValues(row));
 }
 
 } // namespace kundenstamm

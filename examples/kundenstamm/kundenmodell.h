@@ -2,6 +2,8 @@
 
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlIndex>
+#include <QSqlRecord>
 #include <QSqlTableModel>
 #include <QString>
 
@@ -12,12 +14,16 @@ namespace kundenstamm {
 constexpr int adErrIntegrityViolation = -2147217873;
 
 // The customers of TKunden as a table model that keeps its changes until they
-// are submitted. Rows are changed and deleted by the table's own primary key
-// or, where the table declares none, by KundenNrID. Every select fetches all rows, so that row
-// numbers count the whole list. A failing statement leaves its text and the
-// database's answer in lastStatement() and lastError(); a change or deletion
-// of a customer that no longer has its key in the table fails too, instead of
-// changing nothing silently.
+// are written. Rows are changed and deleted by the table's own primary key;
+// where the table declares none, by SQLite's row id together with the
+// KundenNrID read, or (other databases) by KundenNrID alone. The row id is read
+// with the rows as a column after the table's own, which the model does not
+// show. A row that its key does not tell apart (no primary key, no row id, no
+// customer number) is neither changed nor deleted. Every select fetches all
+// rows, so that row numbers count the whole list. A failing statement leaves
+// its text and the database's answer in lastStatement() and lastError(); a
+// change or deletion that does not touch exactly one row fails too, instead of
+// changing nothing, or more than the customer, in silence.
 class KundenModell : public QSqlTableModel {
     Q_OBJECT
 
@@ -35,6 +41,16 @@ public:
     QVariant kundenNr(int row) const;
     // The row of a customer number, -1 when no row has it.
     int zeileVon(const QVariant& kundenNr) const;
+    // Whether the row can be changed and deleted: its key tells it apart.
+    bool zeileEindeutig(int row) const;
+
+    // Writes every change of the model (new rows, changed rows) to the table,
+    // keeping them in the model: they stay changes until the next select(),
+    // so that after a rollback the same changes can be written again.
+    bool aenderungenSchreiben();
+    // Deletes the customer of the row from the table (the model keeps the row
+    // until the next select()).
+    bool zeileLoeschen(int row);
 
     // The condition of select() (without "WHERE"); unlike setFilter, setting
     // it does not read the rows again.
@@ -54,6 +70,8 @@ public:
     bool select() override;
     // Sorts the rows read (before the first select it only sets the order).
     void sort(int column, Qt::SortOrder order) override;
+    // The table's own columns (without the row id read with them).
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
 
 protected:
     bool updateRowInTable(int row, const QSqlRecord& values) override;
@@ -62,12 +80,17 @@ protected:
     QString selectStatement() const override;
 
 private:
-    QString statementText(QSqlDriver::StatementType type, const QSqlRecord& values,
-                          const QSqlRecord& where) const;
+    // Runs an UPDATE or DELETE (text without WHERE, with its values to bind)
+    // on the row of the key; true when it touched exactly that one row.
+    bool aufZeile(const QString& prepared, const QString& shown, const QVariantList& values,
+                  const QSqlRecord& key);
     void failed(const QString& statement, const QSqlError& error);
 
     QString m_statement;
     QString m_bedingung;
+    QSqlRecord m_spalten;   // the columns of the table
+    QString m_zeilenId;     // SQLite's name of the row id, when rows are told apart by it
+    QSqlIndex m_schluessel; // what tells the rows apart
 };
 
 } // namespace kundenstamm

@@ -10,6 +10,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QUuid>
+#include <sqlite3.h>
 
 namespace kundenstamm {
 
@@ -43,6 +44,37 @@ QString errorText(const QSqlError& error)
     return text;
 }
 
+// SQLite's lower() and LIKE fold only ASCII letters: vorsa_casefold(text)
+// folds every letter as Qt does (Ä to ä, É to é), for a search that finds
+// "Müller" by "müller".
+void casefold(sqlite3_context* context, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const auto* text = static_cast<const char16_t*>(sqlite3_value_text16(argv[0]));
+    const int bytes = sqlite3_value_bytes16(argv[0]);
+    const QString folded = QString::fromUtf16(text, bytes / 2).toCaseFolded();
+    sqlite3_result_text16(context, folded.utf16(), int(folded.size() * 2), SQLITE_TRANSIENT);
+}
+
+// Gives the SQLite connection vorsa_casefold(); false when it is no SQLite
+// connection of the library this program uses.
+bool registerCasefold(const QSqlDatabase& db)
+{
+    if (db.driverName() != u"QSQLITE" || !db.driver())
+        return false;
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return false;
+    sqlite3* connection = *static_cast<sqlite3* const*>(handle.constData());
+    return connection &&
+           sqlite3_create_function_v2(connection, "vorsa_casefold", 1,
+                                      SQLITE_UTF16 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
+                                      nullptr, casefold, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
 } // namespace
 
 KundenStamm::KundenStamm() = default;
@@ -57,6 +89,7 @@ void KundenStamm::oeffnen(const QString& udlPath)
 {
     schliessen();
     m_verbindung.open(QStringLiteral("File Name=") + udlPath);
+    m_faltung = registerCasefold(m_verbindung.database());
     auto modell = std::make_unique<KundenModell>(nullptr, m_verbindung.database());
     try {
         modell->tabelleOeffnen();
@@ -121,10 +154,12 @@ QString KundenStamm::filter() const
         literal.setValue(QLatin1Char('%') + pattern + QLatin1Char('%'));
         const QString like = driver->formatValue(literal);
         QStringList any;
+        // Letters of any case; PostgreSQL's LOWER knows the umlauts.
+        const QString fold = m_faltung ? QStringLiteral("vorsa_casefold") : QStringLiteral("LOWER");
         for (const QString& name : {QStringLiteral("Name2"), QStringLiteral("SuchID")}) {
             const QString c = column(name);
             if (!c.isEmpty())
-                any << QStringLiteral("LOWER(%1) LIKE LOWER(%2) ESCAPE '!'").arg(c, like);
+                any << QStringLiteral("%1(%2) LIKE %1(%3) ESCAPE '!'").arg(fold, c, like);
         }
         bool digits = false;
         const qlonglong number = m_suche.toLongLong(&digits);
@@ -195,17 +230,16 @@ void KundenStamm::speichern()
 {
     if (!hatAenderungen())
         return;
+    const QString was = QStringLiteral("Der Kunde konnte nicht gespeichert werden");
     m_verbindung.beginTrans();
-    if (!m_modell->submitAll()) {
+    if (!m_modell->aenderungenSchreiben()) {
+        const QSqlError error = m_modell->lastError();
+        const QString statement = m_modell->lastStatement();
         vorsa::ignoringErrors([this] { m_verbindung.rollbackTrans(); });
-        datenbankFehler(QStringLiteral("Der Kunde konnte nicht gespeichert werden"));
+        datenbankFehler(was, error, statement);
     }
-    try {
-        m_verbindung.commitTrans();
-    } catch (...) {
-        vorsa::ignoringErrors([this] { m_verbindung.rollbackTrans(); });
-        throw;
-    }
+    abschliessen(was);
+    nachAbschlussLaden(QStringLiteral("Der Kunde ist gespeichert"));
 }
 
 void KundenStamm::verwerfen()
@@ -219,19 +253,40 @@ void KundenStamm::loeschen(int row)
     if (!m_modell || row < 0 || row >= m_modell->rowCount())
         throw vorsa::VbError(vorsa::db::adErrNoCurrentRecord,
                              QStringLiteral("Kein Kunde ausgewählt"));
+    const QString was = QStringLiteral("Der Kunde konnte nicht gelöscht werden");
     m_verbindung.beginTrans();
-    if (!m_modell->removeRow(row) || !m_modell->submitAll()) {
-        vorsa::ignoringErrors([this] { m_verbindung.rollbackTrans(); });
+    if (!m_modell->zeileLoeschen(row)) {
         const QSqlError error = m_modell->lastError();
         const QString statement = m_modell->lastStatement();
-        m_modell->revertAll();
-        datenbankFehler(QStringLiteral("Der Kunde konnte nicht gelöscht werden"), error, statement);
+        vorsa::ignoringErrors([this] { m_verbindung.rollbackTrans(); });
+        datenbankFehler(was, error, statement);
     }
+    abschliessen(was);
+    nachAbschlussLaden(QStringLiteral("Der Kunde ist gelöscht"));
+}
+
+void KundenStamm::abschliessen(const QString& was)
+{
     try {
         m_verbindung.commitTrans();
+    } catch (const vorsa::VbError& e) {
+        vorsa::ignoringErrors([this] { m_verbindung.rollbackTrans(); });
+        throw vorsa::VbError(e.number(), was + QStringLiteral(": ") + e.description());
     } catch (...) {
         vorsa::ignoringErrors([this] { m_verbindung.rollbackTrans(); });
         throw;
+    }
+}
+
+void KundenStamm::nachAbschlussLaden(const QString& getan)
+{
+    try {
+        laden();
+    } catch (const vorsa::VbError& e) {
+        throw vorsa::VbError(e.number(), getan +
+                                             QStringLiteral(", die Kundenliste konnte danach "
+                                                            "aber nicht neu gelesen werden. ") +
+                                             e.description());
     }
 }
 

@@ -3,6 +3,7 @@
 #include "convert.h"
 #include "desktop.h"
 #include "iconlist.h"
+#include "index/indexwriter.h"
 #include "ini.h"
 #include "logging.h"
 #include "net/tls.h"
@@ -193,6 +194,11 @@ void ServerCore::Form_Load()
         // any client (already reported).
         if (port != 0 && m_accessProblem.isEmpty())
             m_clients.listen(quint16(port));
+        // A new number index that a killed build left beside the index
+        // takes no room until the next build.
+        if (IndexWriter::dropLeftovers(connectionString()))
+            qCInfo(lcServer) << "Telefonnummernindex: die Reste eines abgebrochenen Aufbaus "
+                                "wurden entfernt";
         StartUp();
         // No 65-second limit: any restart interval works; intervals longer
         // than a timer takes are counted out in ticks of a day.

@@ -3,13 +3,23 @@
 #include "indexfixture.h"
 
 #include "addresses.h"
+#include "db/udl.h"
+#include "filelock.h"
 #include "index/indexbuild.h"
 #include "index/nurziffern.h"
 #include "index/sqliteindexwriter.h"
 #include "reporter.h"
 
-#include <QLockFile>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSysInfo>
 #include <QTest>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace vorsa;
 using namespace vorsa::test;
@@ -88,6 +98,13 @@ private slots:
     void sampleDatabasesRebuildToTheirNumbers();
     void addressDatabaseOnPostgres();
     void refusedRowOnPostgresIndexKeepsItsNeighbours();
+    void lockOfAnotherProgramOnPostgresEndsTheBuild();
+    void lockFileOfAnEndedBuildDoesNotBlock_data();
+    void lockFileOfAnEndedBuildDoesNotBlock();
+    void uniqueIndexDropsDuplicatesAsTheyAreWritten();
+    void uniqueIndexIsRenamed_data();
+    void uniqueIndexIsRenamed();
+    void indexThroughOdbc();
     void cleanupTestCase() { releaseSharedPg(); }
 
 private:
@@ -669,10 +686,10 @@ void TestIndexBuild::secondBuildIsRefused()
     insertRows(folder.udlAdressen(), "TKunden", {kunde(1, "0521", "1")});
 
     // Another build holds the index: its lock file, or its advisory lock.
-    QLockFile lockFile(SqliteIndexWriter::lockFileFor(folder.file("vorsa.db")));
+    FileLock lockFile(SqliteIndexWriter::lockFileFor(folder.file("vorsa.db")));
     db::Connection other;
     if (engine == QLatin1String("sqlite")) {
-        QVERIFY(lockFile.tryLock(0));
+        QCOMPARE(lockFile.tryLock(), FileLock::Result::Locked);
     } else {
         ProgramFolder::open(other, folder.udlVorsa());
         other.execute("SELECT pg_advisory_lock(1450144371, 1)");
@@ -683,6 +700,12 @@ void TestIndexBuild::secondBuildIsRefused()
         QCOMPARE(build.reporter.procedures(), QStringList{"KUNDEN_Verarbeitung"});
         QVERIFY2(build.reporter.entries.first().text.contains("anderen Vorgang"),
                  qPrintable(build.reporter.entries.first().text));
+        if (engine == QLatin1String("sqlite")) {
+            // The refused build names the holder.
+            QVERIFY2(build.reporter.entries.first().text.contains(
+                         QStringLiteral("Prozess %1").arg(QCoreApplication::applicationPid())),
+                     qPrintable(build.reporter.entries.first().text));
+        }
         QCOMPARE(indexNumbers(folder.udlVorsa()), QStringList{"0521999"});
     }
     lockFile.unlock();
@@ -875,6 +898,241 @@ void TestIndexBuild::refusedRowOnPostgresIndexKeepsItsNeighbours()
     const QStringList numbers = indexNumbers(folder.udlVorsa());
     QCOMPARE(numbers.size(), 119);
     QVERIFY(numbers.contains("49") && numbers.contains("51") && !numbers.contains("999"));
+}
+
+void TestIndexBuild::lockOfAnotherProgramOnPostgresEndsTheBuild()
+{
+    // A program that keeps the index locked (a long transaction, a table
+    // being altered) holds the build up for a few seconds, not for ever.
+    ProgramFolder folder;
+    const QString why = prepareIndex(folder, QStringLiteral("postgresql"));
+    if (!why.isEmpty())
+        QSKIP(qPrintable(why));
+    insertRows(folder.udlVorsa(), "TTelefonNr", {{{"TelefonNr", "0521999"}}});
+    folder.createAddresses({"TKunden"});
+    insertRows(folder.udlAdressen(), "TKunden", {kunde(1, "0521", "1")});
+
+    db::Connection other;
+    ProgramFolder::open(other, folder.udlVorsa());
+    other.beginTrans();
+    other.execute("LOCK TABLE TTelefonNr IN SHARE MODE");
+    {
+        Build build(folder);
+        QElapsedTimer waited;
+        waited.start();
+        QVERIFY(!build.kunden());
+        QVERIFY(waited.elapsed() >= IndexWriter::BuildLockWaitMs - 100);
+        QVERIFY2(waited.elapsed() < IndexWriter::BuildLockWaitMs + 5000,
+                 qPrintable(QString::number(waited.elapsed())));
+        QCOMPARE(build.reporter.procedures(), QStringList{"KUNDEN_Verarbeitung"});
+        const RecordingReporter::Entry& box = build.reporter.entries.first();
+        QVERIFY2(box.text.contains("von einem anderen Programm gesperrt") &&
+                     box.text.contains(QString::fromUtf8("bleibt unverändert")),
+                 qPrintable(box.text));
+        QVERIFY(box.title.startsWith("Fehler: "));
+    }
+    QCOMPARE(indexNumbers(folder.udlVorsa()), QStringList{"0521999"});
+    other.rollbackTrans();
+
+    Build build(folder);
+    QVERIFY(build.kunden());
+    QCOMPARE(indexNumbers(folder.udlVorsa()), QStringList{"05211"});
+}
+
+void TestIndexBuild::lockFileOfAnEndedBuildDoesNotBlock_data()
+{
+    QTest::addColumn<QString>("ending");
+    QTest::newRow("killed with SIGKILL") << "killed";
+    // The process id in the file belongs to a running program of the same
+    // name now (this one): only the lock itself may count.
+    QTest::newRow("its process id taken again") << "reused";
+    QTest::newRow("written on another host") << "host";
+}
+
+void TestIndexBuild::lockFileOfAnEndedBuildDoesNotBlock()
+{
+    QFETCH(QString, ending);
+    ProgramFolder folder;
+    folder.createIndex();
+    insertRows(folder.udlVorsa(), "TTelefonNr", {{{"TelefonNr", "0521999"}}});
+    folder.createAddresses({"TKunden"});
+    insertRows(folder.udlAdressen(), "TKunden", {kunde(1, "0521", "1")});
+    const QString lockPath = SqliteIndexWriter::lockFileFor(folder.file("vorsa.db"));
+
+    if (ending == QLatin1String("killed")) {
+        // A process that takes the lock as a build does and is killed holding it.
+        const QByteArray path = QFile::encodeName(lockPath);
+        int ready[2];
+        QCOMPARE(::pipe(ready), 0);
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            const int fd = ::open(path.constData(), O_RDWR | O_CREAT, 0644);
+            if (fd < 0 || ::flock(fd, LOCK_EX) != 0 || ::write(ready[1], "x", 1) != 1)
+                ::_exit(1);
+            for (;;)
+                ::pause();
+        }
+        ::close(ready[1]);
+        char byte = 0;
+        QCOMPARE(::read(ready[0], &byte, 1), ssize_t(1));
+        ::close(ready[0]);
+        {
+            Build running(folder);
+            QVERIFY(!running.kunden()); // held while the process lives
+        }
+        QCOMPARE(::kill(child, SIGKILL), 0);
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+    } else {
+        QFile file(lockPath);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QString host = ending == QLatin1String("host") ? QStringLiteral("anderer-rechner")
+                                                             : QSysInfo::machineHostName();
+        file.write(QStringLiteral("%1\n%2\n%3\n")
+                       .arg(QCoreApplication::applicationPid())
+                       .arg(QFileInfo(QCoreApplication::applicationFilePath()).fileName(), host)
+                       .toUtf8());
+    }
+    QVERIFY(QFile::exists(lockPath));
+
+    Build build(folder);
+    QVERIFY2(build.kunden(), qPrintable(build.reporter.entries.value(0).text));
+    QCOMPARE(indexNumbers(folder.udlVorsa()), QStringList{"05211"});
+    QVERIFY(!QFile::exists(lockPath));
+}
+
+void TestIndexBuild::uniqueIndexDropsDuplicatesAsTheyAreWritten()
+{
+    // An index table that allows a number once per customer: a customer who
+    // stores a number twice gives one row, as if the rows were written into
+    // the table itself.
+    ProgramFolder folder;
+    folder.createIndex();
+    {
+        db::Connection con;
+        ProgramFolder::open(con, folder.udlVorsa());
+        con.execute(
+            "CREATE UNIQUE INDEX \"TTelefonNr Kunde\" ON TTelefonNr(KundenNrID, TelefonNr)");
+        con.execute("INSERT INTO TTelefonNr (KundenNrID, TelefonNr) VALUES (9, '0521999')");
+    }
+    folder.createAddresses({"TKunden"});
+    insertRows(
+        folder.udlAdressen(), "TKunden",
+        {kunde(1, "0521", "1", "1", "2", "05211"), kunde(2, "0521", "1"), kunde(3, null(), "7")});
+    auto indexes = [&] {
+        db::Connection con;
+        ProgramFolder::open(con, folder.udlVorsa());
+        db::Recordset rs;
+        rs.open("SELECT name, sql FROM sqlite_master WHERE type = 'index' ORDER BY name", con);
+        QStringList out;
+        for (; !rs.eof(); rs.moveNext())
+            out << rs.value(0).toString() + ": " + rs.value(1).toString();
+        return out;
+    };
+    const QStringList before = indexes();
+
+    Build build(folder);
+    QVERIFY2(build.kunden(), qPrintable(build.reporter.entries.value(0).text));
+    QVERIFY(build.reporter.entries.isEmpty());
+    QCOMPARE(build.statistics.rowsDropped, 2);
+    QCOMPARE(indexNumbers(folder.udlVorsa()), (QStringList{"05211", "05212", "05211", "7"}));
+    QCOMPARE(indexes(), before);
+
+    // The index keeps refusing duplicates under its own name.
+    db::Connection con;
+    ProgramFolder::open(con, folder.udlVorsa());
+    QVERIFY(!ignoringErrors(
+        [&] { con.execute("INSERT INTO TTelefonNr (KundenNrID, TelefonNr) VALUES (3, '7')"); }));
+}
+
+void TestIndexBuild::uniqueIndexIsRenamed_data()
+{
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QString>("renamed");
+    QTest::newRow("plain") << "CREATE UNIQUE INDEX ux ON TTelefonNr (TelefonNr)"
+                           << "CREATE UNIQUE INDEX \"ux_Neu\" ON \"TTelefonNr_Neu\" (TelefonNr)";
+    QTest::newRow("quoted, no blank, condition")
+        << "create unique index if not exists \"u x\" on [TTelefonNr](a) WHERE a <> ''"
+        << "create unique index if not exists \"ux_Neu\" on \"TTelefonNr_Neu\"(a) WHERE a <> ''";
+    QTest::newRow("not unique") << "CREATE INDEX ix ON TTelefonNr (TelefonNr)"
+                                << "";
+}
+
+void TestIndexBuild::uniqueIndexIsRenamed()
+{
+    QFETCH(QString, statement);
+    QFETCH(QString, renamed);
+    QCOMPARE(SqliteIndexWriter::renamedUniqueIndex(statement, "ux_Neu", "TTelefonNr_Neu"), renamed);
+}
+
+void TestIndexBuild::indexThroughOdbc()
+{
+    // An index reached through ODBC (PostgreSQL's ODBC driver here): one
+    // prepared INSERT for every row; a row the database refuses for its
+    // values is dropped, any other failure ends the build with the old index
+    // kept.
+    QFile drivers(QStringLiteral("/etc/odbcinst.ini"));
+    if (!QSqlDatabase::isDriverAvailable("QODBC") || !drivers.open(QIODevice::ReadOnly) ||
+        !drivers.readAll().contains("[PostgreSQL Unicode]"))
+        QSKIP("PostgreSQL's ODBC driver or Qt's ODBC driver is not installed");
+    PgCluster& pg = sharedPg();
+    if (!pg.available())
+        QSKIP(qPrintable(pg.reason()));
+    QString error;
+    QVERIFY2(pg.createDatabase("odbc", &error), qPrintable(error));
+    ProgramFolder folder;
+    pg.writeUdl(folder.udlVorsa(), "odbc");
+    folder.createIndex({"TTelefonNr"});
+    QVERIFY2(pg.run("odbc",
+                    "ALTER TABLE TTelefonNr ADD CONSTRAINT no999 CHECK (TelefonNr <> '999')",
+                    &error),
+             qPrintable(error));
+    db::writeUdl(folder.udlVorsa(),
+                 QStringLiteral("Provider=MSDASQL.1;Extended Properties=\"Driver={PostgreSQL "
+                                "Unicode};Server=%1;Port=%2;Database=odbc;Uid=%3;\"")
+                     .arg(pg.host())
+                     .arg(pg.port())
+                     .arg(pg.user()));
+    insertRows(folder.udlVorsa(), "TTelefonNr", {{{"TelefonNr", "0521999"}}});
+    folder.createAddresses({"TKunden"});
+    QList<QVariantMap> rows;
+    for (int i = 1; i <= 30; ++i)
+        rows << kunde(i, null(), i == 12 ? QStringLiteral("999") : QString::number(i));
+    rows[2]["Name2"] = QString::fromUtf8("Bäckerei Groß");
+    insertRows(folder.udlAdressen(), "TKunden", rows);
+
+    {
+        Build build(folder);
+        QVERIFY2(build.kunden(), qPrintable(build.reporter.entries.value(0).text));
+        QCOMPARE(build.statistics.rowsDropped, 1);
+        QCOMPARE(build.statistics.rowsWritten, 29);
+    }
+    const QList<QVariantMap> written = indexRows(folder.udlVorsa());
+    QCOMPARE(written.size(), 29);
+    QCOMPARE(written[2]["name2"].toString(), QString::fromUtf8("Bäckerei Groß"));
+    QCOMPARE(written[2]["unid"].toString(), kNullGuid);
+    QCOMPARE(written[0]["sperre"].toBool(), false);
+
+    // A failure that is not the row's (here a trigger's own error) ends the build.
+    QVERIFY2(pg.run("odbc",
+                    "CREATE FUNCTION kaputt() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                    "IF NEW.TelefonNr = '20' THEN RAISE EXCEPTION 'Platte voll'; END IF; "
+                    "RETURN NEW; END $$",
+                    &error),
+             qPrintable(error));
+    QVERIFY2(pg.run("odbc",
+                    "CREATE TRIGGER kaputt BEFORE INSERT ON TTelefonNr "
+                    "FOR EACH ROW EXECUTE FUNCTION kaputt()",
+                    &error),
+             qPrintable(error));
+    const QStringList before = indexNumbers(folder.udlVorsa());
+    Build build(folder);
+    QVERIFY(!build.kunden());
+    QCOMPARE(build.reporter.procedures(), QStringList{"KUNDEN_Verarbeitung"});
+    QVERIFY2(build.reporter.entries.first().text.contains("Platte voll"),
+             qPrintable(build.reporter.entries.first().text));
+    QCOMPARE(indexNumbers(folder.udlVorsa()), before);
 }
 
 QTEST_GUILESS_MAIN(TestIndexBuild)

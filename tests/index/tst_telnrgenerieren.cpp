@@ -3,7 +3,9 @@
 #include "indexfixture.h"
 
 #include "addresses.h"
+#include "filelock.h"
 #include "gui/frmtelnrgenerieren.h"
+#include "index/sqliteindexwriter.h"
 #include "index/telnrgenerieren.h"
 #include "reporter.h"
 #include "serverfixture.h"
@@ -48,6 +50,31 @@ struct Setup {
 
 const QStringList kOldRows{"0521999", "0521998"};
 
+// A server core on the program folder, on a line the test rings.
+struct ServerInFolder {
+    explicit ServerInFolder(const QString& programDir) : core(environment(programDir)) {}
+    ServerCore::Environment environment(const QString& programDir)
+    {
+        ServerCore::Environment env;
+        env.programDir = programDir;
+        env.reporter = &reporter;
+        env.desktop = &desktop;
+        env.icons = &icons;
+        env.lineFactory = [this](const QString&, const LineContext&) {
+            auto l = std::make_unique<ScriptedLine>();
+            line = l.get();
+            return std::unique_ptr<IPhoneLine>(std::move(l));
+        };
+        return env;
+    }
+
+    RecordingReporter reporter;
+    RecordingDesktop desktop;
+    FileIconList icons;
+    ScriptedLine* line = nullptr;
+    ServerCore core;
+};
+
 } // namespace
 
 class TestTelNrGenerieren : public QObject {
@@ -66,6 +93,8 @@ private slots:
     void callsDuringTheBuildIdentifyTheirCustomers();
     void callAfterABuildFindsTheNewIndex_data();
     void callAfterABuildFindsTheNewIndex();
+    void leftoverOfAKilledBuildIsDroppedOnOpening_data();
+    void leftoverOfAKilledBuildIsDroppedOnOpening();
     void cleanupTestCase() { releaseSharedPg(); }
 };
 
@@ -283,22 +312,11 @@ void TestTelNrGenerieren::callsDuringTheBuildIdentifyTheirCustomers()
     const QList<QPair<QString, QString>> callers = callableNumbers(folder.udlVorsa(), 60);
     QCOMPARE(callers.size(), 60);
 
-    RecordingReporter reporter;
-    RecordingDesktop desktop;
-    FileIconList icons;
-    ScriptedLine* line = nullptr;
-    ServerCore::Environment env;
-    env.programDir = folder.path();
-    env.reporter = &reporter;
-    env.desktop = &desktop;
-    env.icons = &icons;
-    env.lineFactory = [&](const QString&, const LineContext&) {
-        auto l = std::make_unique<ScriptedLine>();
-        line = l.get();
-        return std::unique_ptr<IPhoneLine>(std::move(l));
-    };
-    ServerCore core(env);
+    ServerInFolder server(folder.path());
+    RecordingReporter& reporter = server.reporter;
+    ServerCore& core = server.core;
     core.Form_Load();
+    ScriptedLine* line = server.line;
     QVERIFY(line);
 
     qsizetype next = 0;
@@ -355,22 +373,11 @@ void TestTelNrGenerieren::callAfterABuildFindsTheNewIndex()
     QVERIFY(buildIndexQuietly(folder.path()));
     const auto before = callableNumbers(folder.udlVorsa(), 300);
 
-    RecordingReporter reporter;
-    RecordingDesktop desktop;
-    FileIconList icons;
-    ScriptedLine* line = nullptr;
-    ServerCore::Environment env;
-    env.programDir = folder.path();
-    env.reporter = &reporter;
-    env.desktop = &desktop;
-    env.icons = &icons;
-    env.lineFactory = [&](const QString&, const LineContext&) {
-        auto l = std::make_unique<ScriptedLine>();
-        line = l.get();
-        return std::unique_ptr<IPhoneLine>(std::move(l));
-    };
-    ServerCore core(env);
+    ServerInFolder server(folder.path());
+    RecordingReporter& reporter = server.reporter;
+    ServerCore& core = server.core;
     core.Form_Load();
+    ScriptedLine* line = server.line;
     QVERIFY(line);
     line->ring(QStringLiteral("0521999"), before.first().first); // opens the connection
 
@@ -405,6 +412,59 @@ void TestTelNrGenerieren::callAfterABuildFindsTheNewIndex()
              (QStringList{before.first().first + " 1 " + before.first().second,
                           after.first().first + " 1 " + after.first().second, gone + " 3 ***"}));
     core.Form_Unload();
+}
+
+void TestTelNrGenerieren::leftoverOfAKilledBuildIsDroppedOnOpening_data()
+{
+    QTest::addColumn<QString>("opening");
+    QTest::addColumn<bool>("buildRunning");
+    QTest::newRow("index window") << "window" << false;
+    QTest::newRow("server start") << "server" << false;
+    QTest::newRow("index window, a build running") << "window" << true;
+    QTest::newRow("server start, a build running") << "server" << true;
+}
+
+void TestTelNrGenerieren::leftoverOfAKilledBuildIsDroppedOnOpening()
+{
+    QFETCH(QString, opening);
+    QFETCH(bool, buildRunning);
+    ProgramFolder folder;
+    folder.createIndex();
+    insertRows(folder.udlVorsa(), "TTelefonNr", {{{"TelefonNr", "0521999"}}});
+    writeLines(folder.file("VorsaSrv.INI"),
+               callerServerSettings({"LocalPort=" + QString::number(freePort())}));
+    {
+        db::Connection con;
+        ProgramFolder::open(con, folder.udlVorsa());
+        con.execute("CREATE TABLE TTelefonNr_Neu (TelefonNr TEXT)");
+        con.execute("INSERT INTO TTelefonNr_Neu VALUES ('halb')");
+    }
+    // A build that runs now writes the table: it is no leftover.
+    FileLock running(SqliteIndexWriter::lockFileFor(folder.file("vorsa.db")));
+    if (buildRunning)
+        QCOMPARE(running.tryLock(), FileLock::Result::Locked);
+
+    if (opening == QLatin1String("window")) {
+        RecordingIndexWindow window;
+        RecordingReporter reporter;
+        TelNrGenerieren logic(folder.path(), reporter, window);
+        logic.setApplication("KUNDEN");
+        QVERIFY(logic.load());
+        QVERIFY(reporter.entries.isEmpty());
+    } else {
+        ServerInFolder server(folder.path());
+        server.core.Form_Load();
+        QVERIFY2(server.reporter.entries.isEmpty(),
+                 qPrintable(server.reporter.procedures().join(',')));
+        server.core.Form_Unload();
+    }
+
+    db::Connection con;
+    ProgramFolder::open(con, folder.udlVorsa());
+    db::Recordset tables;
+    tables.open("SELECT name FROM sqlite_master WHERE name = 'TTelefonNr_Neu'", con);
+    QCOMPARE(tables.recordCount(), buildRunning ? 1 : 0);
+    QCOMPARE(indexNumbers(folder.udlVorsa()), QStringList{"0521999"});
 }
 
 QTEST_MAIN(TestTelNrGenerieren)

@@ -90,6 +90,17 @@ struct Fenster {
     void key(Qt::Key k) { QTest::keyClick(QApplication::focusWidget(), k); }
     int rows() const { return form.stamm().modell()->rowCount(); }
     QString status() const { return form.lblStatus()->text(); }
+    // From the first customer on to the one of that name; false when none has it.
+    bool goTo(const QString& name)
+    {
+        click(QStringLiteral("First"));
+        for (int row = 0; row < rows(); ++row) {
+            if (shown(QStringLiteral("Name2")) == name)
+                return true;
+            click(QStringLiteral("Next"));
+        }
+        return false;
+    }
     QList<qlonglong> shownNumbers() const
     {
         QList<qlonglong> numbers;
@@ -448,6 +459,237 @@ void KundenstammTests::refusedSaveStaysInEditing()
     QCOMPARE(w.reporter.entries.size(), 1);
     QCOMPARE(value(m_backend.check(), "Name2", 500).toString(), QStringLiteral("Doppelt, Dora"));
     QCOMPARE(w.kundenNr(), 500);
+}
+
+void KundenstammTests::failedCommitKeepsTheChangeForTheNextSave()
+{
+    m_backend.blockCommit();
+    Fenster w(m_folder->path());
+    QVERIFY(w.load());
+    w.form.stamm().setWartezeit(300);
+    QVERIFY(w.reporter.entries.isEmpty());
+    const qlonglong nr = w.kundenNr();
+    const QString name = w.shown(QStringLiteral("Name2"));
+    QVERIFY(w.click(QStringLiteral("Prop")));
+    w.type(QStringLiteral("Name2"), QStringLiteral("Abschluss, Anna"));
+    w.type(QStringLiteral("Ort"), QStringLiteral("Commitstadt"));
+
+    // The statements run, the commit fails: nothing is stored, the change
+    // stays in the form.
+    QVERIFY(w.click(QStringLiteral("Save")));
+    QCOMPARE(w.reporter.procedures(), QStringList{"KundeSpeichern"});
+    QVERIFY2(w.reporter.entries.first().text.contains(u"nicht gespeichert"),
+             qPrintable(w.reporter.entries.first().text));
+    QVERIFY(w.form.bearbeitet());
+    QCOMPARE(w.shown(QStringLiteral("Name2")), QStringLiteral("Abschluss, Anna"));
+    QCOMPARE(value(m_backend.check(), "Name2", nr).toString(), name);
+
+    // The next Save writes the whole change again, and the form shows what
+    // the database holds.
+    m_backend.releaseCommit();
+    QVERIFY(w.click(QStringLiteral("Save")));
+    QCOMPARE(w.reporter.entries.size(), 1);
+    QVERIFY(!w.form.bearbeitet());
+    QCOMPARE(value(m_backend.check(), "Name2", nr).toString(), QStringLiteral("Abschluss, Anna"));
+    QCOMPARE(value(m_backend.check(), "Ort", nr).toString(), QStringLiteral("Commitstadt"));
+    QCOMPARE(w.kundenNr(), nr);
+    QCOMPARE(w.shown(QStringLiteral("Ort")), QStringLiteral("Commitstadt"));
+}
+
+void KundenstammTests::customerWithoutNumberIsChangedAlone()
+{
+    // Two customers of the first tenant without a number, as an older
+    // database may hold them.
+    QSqlQuery gap(m_backend.check());
+    QVERIFY(gap.exec(QStringLiteral("UPDATE TKunden SET KundenNrID = NULL, Name2 = 'Ohne, ' || "
+                                    "SuchID, Ort = 'Altort' WHERE KundenNrID IN (6, 9)")));
+    const int count = numbers(m_backend.check(), QStringLiteral("1 = 1")).size();
+    auto ohneNummer = [&] {
+        QSqlQuery query(m_backend.check());
+        QStringList out;
+        if (!query.exec(QStringLiteral(
+                "SELECT Name2, Ort FROM TKunden WHERE KundenNrID IS NULL ORDER BY Name2")))
+            qWarning() << query.lastError().text();
+        while (query.next())
+            out << query.value(0).toString() + u'/' + query.value(1).toString();
+        return out;
+    };
+    const QStringList beide{"Ohne, K000006/Altort", "Ohne, K000009/Altort"};
+    QCOMPARE(ohneNummer(), beide);
+
+    if (!m_backend.rowsHaveAnId()) {
+        // Neither a primary key nor a row id: such a row is not told apart
+        // from the other, so it is neither changed nor deleted.
+        Fenster w(m_folder->path());
+        QVERIFY(w.load());
+        QVERIFY(w.goTo(QStringLiteral("Ohne, K000006")));
+        QVERIFY(w.click(QStringLiteral("Prop")));
+        QVERIFY(w.box(QStringLiteral("KundenNrID"))->Locked());
+        w.type(QStringLiteral("Ort"), QStringLiteral("Neuort"));
+        QVERIFY(w.click(QStringLiteral("Save")));
+        QCOMPARE(w.reporter.procedures(), QStringList{"KundeSpeichern"});
+        QVERIFY2(w.reporter.entries.last().text.contains(u"keinen Primärschlüssel"),
+                 qPrintable(w.reporter.entries.last().text));
+        QVERIFY(w.form.bearbeitet());
+        QVERIFY(w.click(QStringLiteral("Undo")));
+        w.reporter.answers = {true};
+        QVERIFY(w.click(QStringLiteral("Delete")));
+        QCOMPARE(w.reporter.procedures(), (QStringList{"KundeSpeichern", "KundeLoeschen"}));
+        QVERIFY(w.reporter.entries.last().text.contains(u"keinen Primärschlüssel"));
+        QCOMPARE(ohneNummer(), beide);
+        QCOMPARE(numbers(m_backend.check(), QStringLiteral("1 = 1")).size(), count);
+        QVERIFY(w.form.close());
+        m_backend.addPrimaryKey();
+    }
+
+    // The row is told apart: the customer gets a number, the other keeps its values.
+    Fenster w(m_folder->path());
+    QVERIFY(w.load());
+    QVERIFY(w.goTo(QStringLiteral("Ohne, K000006")));
+    QVERIFY(w.box(QStringLiteral("KundenNrID"))->Locked());
+    QVERIFY(w.click(QStringLiteral("Prop")));
+    QVERIFY(!w.box(QStringLiteral("KundenNrID"))->Locked());
+    w.type(QStringLiteral("Ort"), QStringLiteral("Neuort"));
+    QVERIFY(w.click(QStringLiteral("Save")));
+    QCOMPARE(w.reporter.entries.size(), 1);
+    QCOMPARE(w.reporter.entries.first().text,
+             QStringLiteral("Bitte eine Kundennummer größer als 0 eingeben."));
+    QVERIFY(w.form.bearbeitet());
+    w.type(QStringLiteral("KundenNrID"), QStringLiteral("700"));
+    QVERIFY(w.click(QStringLiteral("Save")));
+    QCOMPARE(w.reporter.entries.size(), 1);
+    QVERIFY(!w.form.bearbeitet());
+    QCOMPARE(w.kundenNr(), 700);
+    QCOMPARE(value(m_backend.check(), "Name2", 700).toString(), QStringLiteral("Ohne, K000006"));
+    QCOMPARE(value(m_backend.check(), "Ort", 700).toString(), QStringLiteral("Neuort"));
+    QCOMPARE(ohneNummer(), QStringList{"Ohne, K000009/Altort"});
+    QVERIFY(w.click(QStringLiteral("Prop")));
+    QVERIFY(w.box(QStringLiteral("KundenNrID"))->Locked()); // it has its number now
+    QVERIFY(w.click(QStringLiteral("Undo")));
+
+    // Deleting the other one deletes it alone.
+    QVERIFY(w.goTo(QStringLiteral("Ohne, K000009")));
+    w.reporter.answers = {true};
+    QVERIFY(w.click(QStringLiteral("Delete")));
+    QCOMPARE(w.reporter.entries.size(), 2); // the question, no error
+    QCOMPARE(ohneNummer(), QStringList());
+    QCOMPARE(numbers(m_backend.check(), QStringLiteral("1 = 1")).size(), count - 1);
+}
+
+void KundenstammTests::numberGivenTwiceChangesOneRowOrNone()
+{
+    // An older table without the unique index, a number given twice.
+    QSqlQuery query(m_backend.check());
+    QVERIFY(query.exec(QStringLiteral("DROP INDEX TKunden_KundenNrID")));
+    QVERIFY(query.exec(QStringLiteral("UPDATE TKunden SET KundenNrID = 6, Name2 = 'Doppelt, ' || "
+                                      "SuchID, Ort = 'Altort' WHERE KundenNrID IN (6, 9)")));
+    auto doppelt = [&] {
+        QSqlQuery rows(m_backend.check());
+        QStringList out;
+        if (!rows.exec(QStringLiteral(
+                "SELECT Name2, Ort FROM TKunden WHERE KundenNrID = 6 ORDER BY Name2")))
+            qWarning() << rows.lastError().text();
+        while (rows.next())
+            out << rows.value(0).toString() + u'/' + rows.value(1).toString();
+        return out;
+    };
+    const QStringList vorher{"Doppelt, K000006/Altort", "Doppelt, K000009/Altort"};
+    QCOMPARE(doppelt(), vorher);
+
+    Fenster w(m_folder->path());
+    QVERIFY(w.load());
+    QVERIFY(w.goTo(QStringLiteral("Doppelt, K000009")));
+    QVERIFY(w.click(QStringLiteral("Prop")));
+    w.type(QStringLiteral("Ort"), QStringLiteral("Neuort"));
+    QVERIFY(w.click(QStringLiteral("Save")));
+    w.reporter.answers = {true};
+    if (m_backend.rowsHaveAnId()) {
+        // The row id tells the two apart: one is changed, then one deleted.
+        QVERIFY(w.reporter.entries.isEmpty());
+        QCOMPARE(doppelt(), (QStringList{"Doppelt, K000006/Altort", "Doppelt, K000009/Neuort"}));
+        QVERIFY(w.goTo(QStringLiteral("Doppelt, K000006")));
+        QVERIFY(w.click(QStringLiteral("Delete")));
+        QCOMPARE(w.reporter.procedures(), QStringList());
+        QCOMPARE(doppelt(), QStringList{"Doppelt, K000009/Neuort"});
+    } else {
+        // The statement would change both: refused, rolled back.
+        QCOMPARE(w.reporter.procedures(), QStringList{"KundeSpeichern"});
+        QVERIFY2(w.reporter.entries.first().text.contains(u"träfe 2 Zeilen"),
+                 qPrintable(w.reporter.entries.first().text));
+        QVERIFY(w.form.bearbeitet());
+        QVERIFY(w.click(QStringLiteral("Undo")));
+        QVERIFY(w.click(QStringLiteral("Delete")));
+        QCOMPARE(w.reporter.procedures(), (QStringList{"KundeSpeichern", "KundeLoeschen"}));
+        QCOMPARE(doppelt(), vorher);
+    }
+}
+
+void KundenstammTests::tenantAboveSixteenBits()
+{
+    QSqlQuery query(m_backend.check());
+    QVERIFY(query.exec(
+        QStringLiteral("INSERT INTO TMandanten (MandNr, MandName) VALUES (40000, 'Großmandant')")));
+    QVERIFY(
+        query.exec(QStringLiteral("UPDATE TKunden SET MandNr = 40000 WHERE KundenNrID IN (4, 8)")));
+
+    Fenster w(m_folder->path());
+    QVERIFY(w.load());
+    const int at = w.bar()->cboMandant()->findText(QStringLiteral("Großmandant"));
+    QVERIFY(at >= 0);
+    w.bar()->cboMandant()->setCurrentIndex(at);
+    QCOMPARE(w.bar()->BoundText(), QStringLiteral("40000"));
+    QCOMPARE(w.shownNumbers(), (QList<qlonglong>{4, 8}));
+    QVERIFY(w.click(QStringLiteral("New")));
+    w.type(QStringLiteral("Name2"), QStringLiteral("Groß, Gustav"));
+    QVERIFY(w.click(QStringLiteral("Save")));
+    QCOMPARE(value(m_backend.check(), "MandNr", kKunden + 1).toLongLong(), 40000);
+    QVERIFY(w.reporter.entries.isEmpty());
+
+    // Back to a small tenant and, at the next start, the large one again.
+    w.bar()->cboMandant()->setCurrentIndex(at == 0 ? 1 : 0);
+    QVERIFY(!w.shownNumbers().contains(4));
+    w.bar()->cboMandant()->setCurrentIndex(at);
+    QVERIFY(w.form.close());
+    Fenster again(m_folder->path());
+    QVERIFY(again.load());
+    QCOMPARE(again.bar()->BoundText(), QStringLiteral("40000"));
+    QCOMPARE(again.shownNumbers(), (QList<qlonglong>{4, 8, kKunden + 1}));
+    QVERIFY(again.reporter.entries.isEmpty());
+}
+
+void KundenstammTests::searchFindsUmlautsInAnyCase()
+{
+    QSqlDatabase db = m_backend.check();
+    QSqlQuery insert(db);
+    QVERIFY(insert.prepare(QStringLiteral(
+        "INSERT INTO TKunden (MandNr, KundenNrID, SuchID, Name2) VALUES (1, ?, ?, ?)")));
+    const QList<std::pair<QString, QString>> kunden{
+        {QStringLiteral("MÜLLER"), QStringLiteral("Müller, Hans")},
+        {QStringLiteral("LÜDENSCHEIDT"), QStringLiteral("MÜLLER-LÜDENSCHEIDT, ÖDÖN")},
+        {QStringLiteral("PRAXIS"), QStringLiteral("Ärztehaus am Markt")},
+        {QStringLiteral("ÉCOLE"), QStringLiteral("École Française")},
+        {QStringLiteral("MULLER"), QStringLiteral("Muller, Ohne Punkte")},
+    };
+    for (int i = 0; i < kunden.size(); ++i) {
+        insert.addBindValue(2001 + i);
+        insert.addBindValue(kunden[i].first);
+        insert.addBindValue(kunden[i].second);
+        QVERIFY2(insert.exec(), qPrintable(insert.lastError().text()));
+    }
+    Fenster w(m_folder->path());
+    QVERIFY(w.load());
+    QVERIFY(w.click(QStringLiteral("VW-List")));
+    const QList<std::pair<QString, QList<qlonglong>>> searches{
+        {QStringLiteral("müller"), {2001, 2002}}, {QStringLiteral("MÜLLER"), {2001, 2002}},
+        {QStringLiteral("ödön"), {2002}},         {QStringLiteral("ÄRZTE"), {2003}},
+        {QStringLiteral("ärztehaus AM"), {2003}}, {QStringLiteral("école"), {2004}},
+        {QStringLiteral("muller"), {2005}},
+    };
+    for (const auto& [text, expected] : searches) {
+        w.bar()->txtSuchen()->setText(text);
+        QVERIFY2(w.shownNumbers() == expected, qPrintable(text));
+    }
+    QVERIFY(w.reporter.entries.isEmpty());
 }
 
 void KundenstammTests::lockedDatabaseIsReportedAndNothingHalfSaved()

@@ -21,6 +21,16 @@ public:
     // Another program holds TKunden locked against writes until unlock().
     virtual void lock() = 0;
     virtual void unlock() = 0;
+    // The next commits of a change fail until releaseCommit(): another
+    // program reads (SQLite, whose database then keeps its rollback journal:
+    // called before the program opens it) or a deferred check refuses
+    // (PostgreSQL).
+    virtual void blockCommit() = 0;
+    virtual void releaseCommit() = 0;
+    // Whether the engine tells apart the rows of a table without a primary
+    // key (SQLite's row id); where not, addPrimaryKey() gives TKunden one.
+    virtual bool rowsHaveAnId() const = 0;
+    virtual void addPrimaryKey() = 0;
 };
 
 // The program Kundenstamm on a real database, offscreen, its message boxes
@@ -44,6 +54,11 @@ private slots:
     void refreshKeepsTheCustomer();
     void fieldsKeepNullAndConvertDates();
     void refusedSaveStaysInEditing();
+    void failedCommitKeepsTheChangeForTheNextSave();
+    void customerWithoutNumberIsChangedAlone();
+    void numberGivenTwiceChangesOneRowOrNone();
+    void tenantAboveSixteenBits();
+    void searchFindsUmlautsInAnyCase();
     void lockedDatabaseIsReportedAndNothingHalfSaved();
     void missingDatabaseIsReportedAndRefreshConnects();
     void editedNumberReachesTheNumberIndex();

@@ -56,6 +56,27 @@ public:
         QSqlQuery query(open(QStringLiteral("sperre")));
         exec(query, QStringLiteral("ROLLBACK"));
     }
+    void blockCommit() override
+    {
+        QSqlQuery query(check());
+        exec(query, QStringLiteral("CREATE OR REPLACE FUNCTION kunden_abschluss() RETURNS trigger "
+                                   "LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION 'Abschluss "
+                                   "verweigert' USING ERRCODE = 'check_violation'; END $$"));
+        exec(query, QStringLiteral("CREATE CONSTRAINT TRIGGER kunden_abschluss AFTER INSERT OR "
+                                   "UPDATE OR DELETE ON TKunden DEFERRABLE INITIALLY DEFERRED FOR "
+                                   "EACH ROW EXECUTE FUNCTION kunden_abschluss()"));
+    }
+    void releaseCommit() override
+    {
+        QSqlQuery query(check());
+        exec(query, QStringLiteral("DROP TRIGGER kunden_abschluss ON TKunden"));
+    }
+    bool rowsHaveAnId() const override { return false; }
+    void addPrimaryKey() override
+    {
+        QSqlQuery query(check());
+        exec(query, QStringLiteral("ALTER TABLE TKunden ADD COLUMN Nr serial PRIMARY KEY"));
+    }
 
 private:
     static void exec(QSqlQuery& query, const QString& statement)

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTest>
@@ -32,6 +33,21 @@ public:
     {
         QSqlQuery(open(QStringLiteral("sperre"))).exec(QStringLiteral("ROLLBACK"));
     }
+    void blockCommit() override
+    {
+        // With the rollback journal a reader's shared lock keeps a writer
+        // from committing; the program, opening the database meanwhile,
+        // cannot switch it to WAL.
+        QSqlQuery query(open(QStringLiteral("sperre")));
+        QVERIFY2(query.exec(QStringLiteral("PRAGMA journal_mode=DELETE")) && query.next() &&
+                     query.value(0).toString() == u"delete",
+                 qPrintable(query.lastError().text()));
+        QVERIFY(query.exec(QStringLiteral("BEGIN")));
+        QVERIFY(query.exec(QStringLiteral("SELECT COUNT(*) FROM TKunden")) && query.next());
+    }
+    void releaseCommit() override { unlock(); }
+    bool rowsHaveAnId() const override { return true; }
+    void addPrimaryKey() override {}
     ~SqliteBackend() override { close(); }
 
 private:

@@ -2,6 +2,7 @@
 
 #include "connectionstate.h"
 #include "libpq.h"
+#include "odbc.h"
 #include "udl.h"
 #include "vberror.h"
 
@@ -27,19 +28,6 @@ constexpr int sqliteBusyTimeoutMs = 10000;
 // says otherwise.
 constexpr int postgresConnectTimeoutSec = 10;
 
-// The libpq connection under Qt's PostgreSQL driver; null for other drivers.
-PGconn* postgresHandle(const QSqlDatabase& db)
-{
-    if (!db.isValid() || !db.driver())
-        return nullptr;
-    const QVariant handle = db.driver()->handle();
-    // Qt names the type after the struct behind libpq's typedef.
-    if (!handle.isValid() ||
-        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
-        return nullptr;
-    return *static_cast<PGconn* const*>(handle.constData());
-}
-
 // Whether an idle PostgreSQL connection is still up. Nothing arrives on an
 // idle connection unless its server ends it (a restart, an administrator)
 // or the network gave up on it; anything that arrived counts as an end.
@@ -61,15 +49,6 @@ QString nextConnectionName()
     return QStringLiteral("vorsa_db_%1").arg(++counter);
 }
 
-QString errorText(const QSqlError& error)
-{
-    QString text = error.databaseText().trimmed();
-    if (text.isEmpty()) {
-        text = error.driverText().trimmed();
-    }
-    return text;
-}
-
 void removeConnection(const QString& name)
 {
     {
@@ -82,6 +61,23 @@ void removeConnection(const QString& name)
 }
 
 } // namespace
+
+QString sqlErrorText(const QSqlError& error)
+{
+    const QString text = error.databaseText().trimmed();
+    return text.isEmpty() ? error.driverText().trimmed() : text;
+}
+
+QString sqlState(const QSqlQuery& query)
+{
+    if (query.driver() && query.driver()->dbmsType() == QSqlDriver::PostgreSQL) {
+        static const QRegularExpression state(QStringLiteral("^[0-9A-Z]{5}$"));
+        const QString code = query.lastError().nativeErrorCode();
+        if (state.match(code).hasMatch())
+            return code;
+    }
+    return odbcSqlState(query);
+}
 
 QString mapStatement(const QString& statement)
 {
@@ -170,7 +166,7 @@ void Connection::open(const DataLink& link)
             }
         }
         if (!db.open()) {
-            failure = errorText(db.lastError());
+            failure = sqlErrorText(db.lastError());
         } else if (link.driver == QLatin1String("QSQLITE")) {
             // WAL lets lookups read while an index build writes; it needs a
             // writable folder, so a refusal keeps the default journal. The
@@ -277,7 +273,7 @@ int Connection::execute(const QString& statement)
     if (!query.exec(mapped)) {
         throw VbError::database(
             QStringLiteral("Die SQL-Anweisung konnte nicht ausgeführt werden: %1 [Anweisung: %2]")
-                .arg(errorText(query.lastError()), statement));
+                .arg(sqlErrorText(query.lastError()), statement));
     }
     return query.numRowsAffected();
 }
@@ -293,10 +289,10 @@ void Connection::beginTrans()
         // this wait (busy timeout) instead of failing halfway through.
         QSqlQuery query(db);
         ok = query.exec(QStringLiteral("BEGIN IMMEDIATE"));
-        text = errorText(query.lastError());
+        text = sqlErrorText(query.lastError());
     } else {
         ok = db.transaction();
-        text = errorText(db.lastError());
+        text = sqlErrorText(db.lastError());
     }
     if (!ok) {
         throw VbError::database(
@@ -313,10 +309,10 @@ void Connection::commitTrans()
     if (m_state->driver == QLatin1String("QSQLITE")) {
         QSqlQuery query(db);
         ok = query.exec(QStringLiteral("COMMIT"));
-        text = errorText(query.lastError());
+        text = sqlErrorText(query.lastError());
     } else {
         ok = db.commit();
-        text = errorText(db.lastError());
+        text = sqlErrorText(db.lastError());
     }
     if (!ok) {
         throw VbError::database(
@@ -333,10 +329,10 @@ void Connection::rollbackTrans()
     if (m_state->driver == QLatin1String("QSQLITE")) {
         QSqlQuery query(db);
         ok = query.exec(QStringLiteral("ROLLBACK"));
-        text = errorText(query.lastError());
+        text = sqlErrorText(query.lastError());
     } else {
         ok = db.rollback();
-        text = errorText(db.lastError());
+        text = sqlErrorText(db.lastError());
     }
     if (!ok) {
         throw VbError::database(

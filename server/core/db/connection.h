@@ -4,6 +4,9 @@
 #include <QString>
 #include <memory>
 
+class QSqlError;
+class QSqlQuery;
+
 namespace vorsa::db {
 
 // Connection states as the callers test them.
@@ -111,6 +114,14 @@ private:
     QString m_sqlitePath;
     FileStamp m_sqliteStamp;
 };
+
+// The text of a driver's error as messages quote it: the database's own
+// words, else the driver's.
+QString sqlErrorText(const QSqlError& error);
+// The SQLSTATE of the last failure of a query ("23505"), empty when its
+// driver names none: PostgreSQL's driver gives it as the error's code, an
+// ODBC driver in the diagnostics of the statement.
+QString sqlState(const QSqlQuery& query);
 
 // The one place where statements of the system's own dialect are mapped to the
 // engine: "DELETE * FROM" becomes "DELETE FROM"; everything else passes unchanged.

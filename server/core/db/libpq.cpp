@@ -1,5 +1,8 @@
 #include "libpq.h"
 
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QVariant>
 #include <dlfcn.h>
 
 namespace vorsa::db {
@@ -40,6 +43,18 @@ const LibPq* libpq()
 {
     static const LibPq functions = load();
     return functions.PQstatus ? &functions : nullptr;
+}
+
+PGconn* postgresHandle(const QSqlDatabase& db)
+{
+    if (!db.isValid() || db.driverName() != QLatin1String("QPSQL") || !db.driver())
+        return nullptr;
+    const QVariant handle = db.driver()->handle();
+    // Qt names the type after the struct behind libpq's typedef.
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+        return nullptr;
+    return *static_cast<PGconn* const*>(handle.constData());
 }
 
 } // namespace vorsa::db

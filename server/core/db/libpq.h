@@ -3,6 +3,8 @@
 // The types and constants of libpq; its functions come from libpq().
 #include <libpq-fe.h>
 
+class QSqlDatabase;
+
 namespace vorsa::db {
 
 // The functions of libpq that the server uses beside Qt's PostgreSQL driver
@@ -27,5 +29,9 @@ struct LibPq {
 
 // Null when libpq cannot be loaded or lacks one of the functions.
 const LibPq* libpq();
+
+// The libpq connection under a connection of Qt's PostgreSQL driver; null for
+// other drivers and for a connection without one.
+PGconn* postgresHandle(const QSqlDatabase& db);
 
 } // namespace vorsa::db

@@ -19,15 +19,6 @@ namespace {
 // Prepared INSERTs kept per result set (one per column set in use).
 constexpr int maxPreparedInserts = 8;
 
-QString sqlErrorText(const QSqlError& error)
-{
-    QString text = error.databaseText().trimmed();
-    if (text.isEmpty()) {
-        text = error.driverText().trimmed();
-    }
-    return text;
-}
-
 VbError closedError()
 {
     return VbError(adErrObjectClosed,

@@ -2,6 +2,7 @@
 
 #include "db/recordset.h"
 #include "db/udl.h"
+#include "reporter.h"
 #include "sqliteindexwriter.h"
 #include "transactionindexwriter.h"
 #include "vberror.h"
@@ -22,6 +23,10 @@ std::unique_ptr<IndexWriter> IndexWriter::open(const QString& connectionString,
     else
         writer.reset(new TransactionIndexWriter(table, driver == QLatin1String("QPSQL")));
     writer->m_connection.setCursorLocation(db::adUseClient);
+    // SQLite's build waits as long as every connection of the program does;
+    // a writer there holds the file for moments only.
+    if (driver != QLatin1String("QSQLITE"))
+        writer->m_connection.setLockWaitMs(BuildLockWaitMs);
     writer->m_connection.open(connectionString, QString(), QString());
     return writer;
 }
@@ -57,9 +62,32 @@ IndexWriter::Columns IndexWriter::tableColumns(const QString& table, const QStri
     return columns;
 }
 
-QVariant IndexWriter::forColumn(const QVariant& value, QMetaType columnType)
+void IndexWriter::tableRow(const Columns& columns, const QVector<QVariant>& values,
+                           QVector<QVariant>& row)
 {
-    return db::valueForColumn(value, columnType);
+    for (int i = 0; i < columns.positions.size(); ++i)
+        row[i] = db::valueForColumn(values.at(columns.positions.at(i)), columns.types.at(i));
+}
+
+VbError IndexWriter::buildRunning(const QString& holder)
+{
+    return VbError::database(
+        QStringLiteral("Der Telefonnummernindex wird gerade von einem anderen Vorgang neu "
+                       "aufgebaut%1. Er bleibt unverändert; bitte den Aufbau erneut starten, "
+                       "wenn der andere fertig ist.")
+            .arg(holder.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(holder)));
+}
+
+bool IndexWriter::dropLeftovers(const QString& connectionString, const QString& table)
+{
+    bool dropped = false;
+    ignoringErrors([&] {
+        // Only the SQLite build leaves a table of its own behind; the
+        // transaction of a killed build on another engine ends with it.
+        if (db::dataLinkFromConnectionString(connectionString).driver == QLatin1String("QSQLITE"))
+            dropped = SqliteIndexWriter::dropLeftover(connectionString, table);
+    });
+    return dropped;
 }
 
 } // namespace vorsa

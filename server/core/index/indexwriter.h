@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/connection.h"
+#include "vberror.h"
 
 #include <QString>
 #include <QStringList>
@@ -17,7 +18,9 @@ namespace vorsa {
 // error, a killed process) leaves the old index as it was. Old rows are never
 // read.
 //
-// Only one build runs at a time: a second one is refused by begin().
+// Only one build runs at a time: a second one is refused by begin(). Locks
+// that other programs hold on the index are waited for a few seconds
+// (BuildLockWaitMs), then the build ends with the old index kept.
 class IndexWriter {
 public:
     struct Counts {
@@ -34,6 +37,17 @@ public:
     // engine. Raises when the database cannot be opened.
     static std::unique_ptr<IndexWriter> open(const QString& connectionString,
                                              const QString& table = QStringLiteral("TTelefonNr"));
+
+    // Drops what a build that was killed before its end left in the database
+    // that connectionString names (SQLite: the new index beside the old one),
+    // unless a build is running now. Never raises; true when something was
+    // dropped.
+    static bool dropLeftovers(const QString& connectionString,
+                              const QString& table = QStringLiteral("TTelefonNr"));
+
+    // How long the build waits for a lock another program holds on the index
+    // (PostgreSQL) before it gives up.
+    static constexpr int BuildLockWaitMs = 3000;
 
     // Takes the build lock and prepares the new, empty index. columns are the
     // columns the build sets, in the order of the values of add(); columns
@@ -70,8 +84,11 @@ protected:
     };
     // Raises when the table does not exist.
     Columns tableColumns(const QString& table, const QStringList& wanted);
-    // A value as the column takes it (yes/no values as the column stores them).
-    static QVariant forColumn(const QVariant& value, QMetaType columnType);
+    // The build's values as the table's columns take them, into row.
+    static void tableRow(const Columns& columns, const QVector<QVariant>& values,
+                         QVector<QVariant>& row);
+    // Another build holds the index; holder names it where known.
+    static VbError buildRunning(const QString& holder = {});
 
     db::Connection m_connection;
     QString m_table;

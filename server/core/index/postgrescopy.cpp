@@ -2,8 +2,6 @@
 
 #include "db/libpq.h"
 #include <QDateTime>
-#include <QSqlDatabase>
-#include <QSqlDriver>
 
 namespace vorsa {
 
@@ -49,14 +47,7 @@ bool isNull(const QVariant& value)
 
 std::unique_ptr<PostgresCopy> PostgresCopy::attach(const QSqlDatabase& db)
 {
-    if (db.driverName() != QLatin1String("QPSQL") || !db.driver())
-        return nullptr;
-    const QVariant handle = db.driver()->handle();
-    // Qt names the type after the struct behind libpq's typedef.
-    if (!handle.isValid() ||
-        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
-        return nullptr;
-    PGconn* connection = *static_cast<PGconn* const*>(handle.constData());
+    PGconn* connection = db::postgresHandle(db);
     if (!connection || !db::libpq())
         return nullptr;
     return std::unique_ptr<PostgresCopy>(new PostgresCopy(connection));

@@ -7,16 +7,6 @@
 
 namespace vorsa {
 
-namespace {
-
-QString errorText(const QSqlError& error)
-{
-    const QString text = error.databaseText().trimmed();
-    return text.isEmpty() ? error.driverText().trimmed() : text;
-}
-
-} // namespace
-
 QString SourceReader::countStatement(const QString& statement)
 {
     return QStringLiteral("SELECT COUNT(*) FROM (%1) AS vorsa_quelle").arg(statement);
@@ -37,14 +27,14 @@ void SourceReader::open(const QString& statement, db::Connection& connection)
         if (!count.exec(countStatement(statement)) || !count.next()) {
             throw VbError::database(
                 QStringLiteral("Die Abfrage konnte nicht ausgeführt werden: %1 [Anweisung: %2]")
-                    .arg(errorText(count.lastError()), statement));
+                    .arg(db::sqlErrorText(count.lastError()), statement));
         }
         m_count = count.value(0).toInt();
     }
     m_query = QSqlQuery(db);
     m_query.setForwardOnly(true);
     if (!m_query.exec(statement)) {
-        const QString failure = errorText(m_query.lastError());
+        const QString failure = db::sqlErrorText(m_query.lastError());
         m_query = QSqlQuery();
         throw VbError::database(
             QStringLiteral("Die Abfrage konnte nicht ausgeführt werden: %1 [Anweisung: %2]")
@@ -77,7 +67,7 @@ bool SourceReader::next()
         throw VbError::database(
             QStringLiteral("Die Adressdatenbank konnte nicht weiter gelesen werden: %1 "
                            "[Anweisung: %2]")
-                .arg(errorText(m_query.lastError()), m_statement));
+                .arg(db::sqlErrorText(m_query.lastError()), m_statement));
     }
     return false;
 }

@@ -14,14 +14,14 @@ namespace vorsa {
 
 namespace {
 
-VbError buildRunning(qint64 pid, const QString& host)
+// A name in an SQL statement: quoted in any of SQLite's ways, or bare.
+const QString kName =
+    QStringLiteral("(?:\"(?:[^\"]|\"\")+\"|\\[[^\\]]+\\]|`[^`]+`|'(?:[^']|'')+'|[^\\s(]+)");
+
+QString quotedName(QString name)
 {
-    return VbError::database(
-        QStringLiteral("Der Telefonnummernindex wird gerade von einem anderen Vorgang neu "
-                       "aufgebaut (Prozess %1 auf \"%2\"). Er bleibt unverändert; bitte den "
-                       "Aufbau erneut starten, wenn der andere fertig ist.")
-            .arg(pid)
-            .arg(host));
+    name.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + name + QLatin1Char('"');
 }
 
 } // namespace
@@ -37,16 +37,26 @@ SqliteIndexWriter::~SqliteIndexWriter()
 QString SqliteIndexWriter::renamedDefinition(const QString& createTable, const QString& name)
 {
     static const QRegularExpression head(
-        QStringLiteral("^(\\s*CREATE\\s+TABLE\\s+(?:IF\\s+NOT\\s+EXISTS\\s+)?)"
-                       "(?:\"(?:[^\"]|\"\")+\"|\\[[^\\]]+\\]|`[^`]+`|'(?:[^']|'')+'|[^\\s(]+)"),
+        QStringLiteral("^(\\s*CREATE\\s+TABLE\\s+(?:IF\\s+NOT\\s+EXISTS\\s+)?)") + kName,
         QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch m = head.match(createTable);
     if (!m.hasMatch())
         return {};
-    QString quotedName = name;
-    quotedName.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return m.captured(1) + QLatin1Char('"') + quotedName + QLatin1Char('"') +
-           createTable.mid(m.capturedEnd(0));
+    return m.captured(1) + quotedName(name) + createTable.mid(m.capturedEnd(0));
+}
+
+QString SqliteIndexWriter::renamedUniqueIndex(const QString& createIndex, const QString& name,
+                                              const QString& table)
+{
+    static const QRegularExpression head(
+        QStringLiteral("^(\\s*CREATE\\s+UNIQUE\\s+INDEX\\s+(?:IF\\s+NOT\\s+EXISTS\\s+)?)") + kName +
+            QStringLiteral("(\\s+ON\\s+)") + kName,
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = head.match(createIndex);
+    if (!m.hasMatch())
+        return {};
+    return m.captured(1) + quotedName(name) + m.captured(2) + quotedName(table) +
+           createIndex.mid(m.capturedEnd(0));
 }
 
 QString SqliteIndexWriter::lockFileFor(const QString& databaseFile)
@@ -61,22 +71,48 @@ QString SqliteIndexWriter::quoted(const QString& name) const
 
 void SqliteIndexWriter::lock()
 {
-    const QString path = lockFileFor(m_connection.database().databaseName());
-    m_lock = std::make_unique<QLockFile>(path);
-    // A build may run for minutes: only a process that has ended gives its lock up.
-    m_lock->setStaleLockTime(0);
-    if (m_lock->tryLock(0))
+    m_lock = std::make_unique<FileLock>(lockFileFor(m_connection.database().databaseName()));
+    switch (m_lock->tryLock()) {
+    case FileLock::Result::Locked:
         return;
-    if (m_lock->error() == QLockFile::LockFailedError) {
-        qint64 pid = 0;
-        QString host;
-        QString application;
-        m_lock->getLockInfo(&pid, &host, &application);
+    case FileLock::Result::HeldElse: {
+        const QString holder = m_lock->holderPid() > 0 ? QStringLiteral("Prozess %1 auf \"%2\"")
+                                                             .arg(m_lock->holderPid())
+                                                             .arg(m_lock->holderHost())
+                                                       : QString();
         m_lock.reset();
-        throw buildRunning(pid, host);
+        throw buildRunning(holder);
     }
+    case FileLock::Result::Failed:
+        break;
+    }
+    const QString path = m_lock->path();
     m_lock.reset();
     throw VbError::pathFileAccess(path);
+}
+
+bool SqliteIndexWriter::dropLeftover(const QString& connectionString, const QString& table)
+{
+    db::Connection connection;
+    // Housekeeping: a database another program is writing to is left for later.
+    connection.setLockWaitMs(500);
+    connection.open(connectionString, QString(), QString());
+    QSqlQuery query(connection.database());
+    query.prepare(QStringLiteral("SELECT name FROM sqlite_master "
+                                 "WHERE type = 'table' AND name = ? COLLATE NOCASE"));
+    query.addBindValue(stagingTable(table));
+    if (!query.exec() || !query.next())
+        return false;
+    const QString leftover = query.value(0).toString();
+    query.finish();
+    // A running build is writing the table: it is no leftover.
+    FileLock lock(lockFileFor(connection.database().databaseName()));
+    if (lock.tryLock() != FileLock::Result::Locked)
+        return false;
+    connection.execute(
+        QStringLiteral("DROP TABLE IF EXISTS ") +
+        connection.database().driver()->escapeIdentifier(leftover, QSqlDriver::TableName));
+    return true;
 }
 
 void SqliteIndexWriter::readDefinition()
@@ -89,10 +125,12 @@ void SqliteIndexWriter::readDefinition()
     if (!query.exec()) {
         throw VbError::database(
             QStringLiteral("Die Definition der Tabelle \"%1\" konnte nicht gelesen werden: %2")
-                .arg(m_table, query.lastError().text()));
+                .arg(m_table, db::sqlErrorText(query.lastError())));
     }
     m_dependents.clear();
+    m_unique.clear();
     m_definition.clear();
+    QList<Index> indexes;
     while (query.next()) {
         const QString type = query.value(0).toString();
         if (type == QLatin1String("table")) {
@@ -100,7 +138,16 @@ void SqliteIndexWriter::readDefinition()
             m_definition = query.value(2).toString();
         } else if (type == QLatin1String("index") || type == QLatin1String("trigger")) {
             m_dependents << query.value(2).toString();
+            if (type == QLatin1String("index"))
+                indexes.append({query.value(1).toString(), query.value(2).toString()});
         }
+    }
+    for (const Index& index : std::as_const(indexes)) {
+        const QString name = stagingTable(index.name);
+        const QString statement =
+            renamedUniqueIndex(index.statement, name, stagingTable(m_tableName));
+        if (!statement.isEmpty())
+            m_unique.append({name, statement});
     }
     if (m_definition.isEmpty()) {
         throw VbError::database(
@@ -130,6 +177,8 @@ void SqliteIndexWriter::begin(const QStringList& columns)
     m_connection.execute(QStringLiteral("DROP TABLE IF EXISTS ") + quoted(staging));
     m_connection.execute(create);
     m_staged = true;
+    for (const Index& index : std::as_const(m_unique))
+        m_connection.execute(index.statement);
     // Keys given by AUTOINCREMENT go on from the old table's, as they would
     // in the table emptied and filled again.
     if (m_definition.contains(QLatin1String("AUTOINCREMENT"), Qt::CaseInsensitive)) {
@@ -175,8 +224,7 @@ void SqliteIndexWriter::add(const QVector<QVariant>& values)
         m_connection.beginTrans();
         m_inTransaction = true;
     }
-    for (int i = 0; i < m_columns.positions.size(); ++i)
-        m_row[i] = forColumn(values.at(m_columns.positions.at(i)), m_columns.types.at(i));
+    tableRow(m_columns, values, m_row);
     QString failure;
     if (m_insert->exec(m_row, &failure)) {
         ++m_counts.written;
@@ -217,6 +265,9 @@ void SqliteIndexWriter::commit()
     m_connection.execute(QStringLiteral("DROP TABLE ") + quoted(m_tableName));
     m_connection.execute(QStringLiteral("ALTER TABLE %1 RENAME TO %2")
                              .arg(quoted(stagingTable(m_tableName)), quoted(m_tableName)));
+    // The rows are the same; the UNIQUE indexes get their own names back.
+    for (const Index& index : std::as_const(m_unique))
+        m_connection.execute(QStringLiteral("DROP INDEX ") + quoted(index.name));
     for (const QString& statement : std::as_const(m_dependents))
         m_connection.execute(statement);
     m_connection.commitTrans();

@@ -1,5 +1,7 @@
 #include "telnrgenerieren.h"
 
+#include "indexwriter.h"
+
 namespace vorsa {
 
 TelNrGenerieren::TelNrGenerieren(const QString& programDir, IReporter& reporter,
@@ -17,11 +19,13 @@ bool TelNrGenerieren::load()
 {
     m_connection = std::make_unique<db::Connection>();
     m_recordset = std::make_unique<db::Recordset>();
+    const QString connectionString =
+        QStringLiteral("File Name=") + m_programDir + QStringLiteral("/udlVorsa.UDL");
     m_loaded = guarded(m_reporter, QStringLiteral("Form_Load"), [&] {
         m_connection->setCursorLocation(db::adUseClient);
-        m_connection->open(QStringLiteral("File Name=") + m_programDir +
-                               QStringLiteral("/udlVorsa.UDL"),
-                           QString(), QString());
+        m_connection->open(connectionString, QString(), QString());
+        // A new index that a killed build left takes no room until the next build.
+        IndexWriter::dropLeftovers(connectionString);
         // The rows are read for the grid only.
         if (m_window.showsGrid()) {
             m_recordset->open(IndexBuild::indexQuery(), *m_connection, db::CursorType::Static,

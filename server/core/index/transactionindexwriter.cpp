@@ -5,7 +5,6 @@
 
 #include <QSqlDriver>
 #include <QSqlError>
-#include <QSqlField>
 #include <QSqlQuery>
 
 namespace vorsa {
@@ -18,12 +17,6 @@ constexpr int kLockObject = 1;
 const QString kBatchSavepoint = QStringLiteral("vorsa_index_batch");
 const QString kRowSavepoint = QStringLiteral("vorsa_index_row");
 
-QString errorText(const QSqlError& error)
-{
-    const QString text = error.databaseText().trimmed();
-    return text.isEmpty() ? error.driverText().trimmed() : text;
-}
-
 // A row the database refuses for its values: data exceptions and integrity
 // constraint violations. Anything else (the connection, the disk, the
 // statement) is no fault of the row.
@@ -32,11 +25,33 @@ bool refusedRow(const QString& sqlState)
     return sqlState.startsWith(QLatin1String("22")) || sqlState.startsWith(QLatin1String("23"));
 }
 
-VbError writeFailure(const QString& message)
+// Another program held a lock on the index longer than the build waits.
+bool lockNotAvailable(const QString& sqlState)
 {
+    return sqlState == QLatin1String("55P03");
+}
+
+VbError lockedIndex(const QString& message)
+{
+    return VbError::database(
+        QStringLiteral("Der Telefonnummernindex ist von einem anderen Programm gesperrt; nach "
+                       "%1 Sekunden Warten wurde der Aufbau abgebrochen (%2).")
+            .arg(IndexWriter::BuildLockWaitMs / 1000)
+            .arg(message));
+}
+
+VbError writeFailure(const QString& sqlState, const QString& message)
+{
+    if (lockNotAvailable(sqlState))
+        return lockedIndex(message);
     return VbError::database(
         QStringLiteral("Der neue Telefonnummernindex konnte nicht geschrieben werden: %1")
             .arg(message));
+}
+
+VbError writeFailure(const PostgresCopy::Failure& failure)
+{
+    return writeFailure(failure.state, failure.message);
 }
 
 } // namespace
@@ -61,7 +76,6 @@ void TransactionIndexWriter::begin(const QStringList& columns)
     for (const QString& name : std::as_const(m_columns.names))
         names << db.driver()->escapeIdentifier(name, QSqlDriver::FieldName);
     const QString list = names.join(QStringLiteral(", "));
-    m_insertHead = QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(m_table, list);
     m_copyStatement = QStringLiteral("COPY %1 (%2) FROM STDIN").arg(m_table, list);
     if (m_postgres) {
         m_copy = PostgresCopy::attach(db);
@@ -75,6 +89,22 @@ void TransactionIndexWriter::begin(const QStringList& columns)
 
     m_connection.beginTrans();
     m_inTransaction = true;
+    if (!m_postgres) {
+        // One statement for every row, its values bound.
+        QStringList marks;
+        for (qsizetype i = 0; i < m_columns.names.size(); ++i)
+            marks << QStringLiteral("?");
+        const QString statement = m_columns.names.isEmpty()
+                                      ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_table)
+                                      : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                            .arg(m_table, list, marks.join(QStringLiteral(", ")));
+        m_insert = QSqlQuery(db);
+        if (!m_insert.prepare(statement)) {
+            throw VbError::database(
+                QStringLiteral("Die Anweisung konnte nicht vorbereitet werden: %1 [Anweisung: %2]")
+                    .arg(db::sqlErrorText(m_insert.lastError()), statement));
+        }
+    }
     if (m_postgres) {
         // Held until the transaction ends, also when the process is killed.
         QSqlQuery lock(db);
@@ -84,22 +114,29 @@ void TransactionIndexWriter::begin(const QStringList& columns)
             throw VbError::database(
                 QStringLiteral("Die Sperre für den Aufbau des Telefonnummernindex konnte nicht "
                                "gesetzt werden: %1")
-                    .arg(errorText(lock.lastError())));
+                    .arg(db::sqlErrorText(lock.lastError())));
         }
-        if (!lock.next() || !lock.value(0).toBool()) {
-            throw VbError::database(QStringLiteral(
-                "Der Telefonnummernindex wird gerade von einem anderen Vorgang neu aufgebaut. Er "
-                "bleibt unverändert; bitte den Aufbau erneut starten, wenn der andere fertig "
-                "ist."));
-        }
+        if (!lock.next() || !lock.value(0).toBool())
+            throw buildRunning();
     }
-    m_connection.execute(QStringLiteral("DELETE * FROM ") + m_table);
+    const QString emptying = QStringLiteral("DELETE * FROM ") + m_table;
+    QSqlQuery empty(db);
+    if (!empty.exec(db::mapStatement(emptying))) {
+        const QSqlError error = empty.lastError();
+        if (lockNotAvailable(db::sqlState(empty))) {
+            throw VbError::database(
+                lockedIndex(db::sqlErrorText(error)).description() +
+                QStringLiteral(" Er bleibt unverändert; bitte den Aufbau später erneut starten."));
+        }
+        throw VbError::database(
+            QStringLiteral("Die SQL-Anweisung konnte nicht ausgeführt werden: %1 [Anweisung: %2]")
+                .arg(db::sqlErrorText(error), emptying));
+    }
 }
 
 void TransactionIndexWriter::add(const QVector<QVariant>& values)
 {
-    for (int i = 0; i < m_columns.positions.size(); ++i)
-        m_row[i] = forColumn(values.at(m_columns.positions.at(i)), m_columns.types.at(i));
+    tableRow(m_columns, values, m_row);
     if (!m_postgres) {
         insertRow(m_row);
         return;
@@ -113,39 +150,36 @@ void TransactionIndexWriter::add(const QVector<QVariant>& values)
         // runs under a savepoint that takes it back alone.
         savepoint(QStringLiteral("SAVEPOINT ") + kBatchSavepoint);
         if (!m_copy->begin(m_copyStatement, &failure))
-            throw writeFailure(failure.message);
+            throw writeFailure(failure);
     }
     if (!m_copy->put(QByteArray::fromRawData(m_batch.constData() + start, m_batch.size() - start),
                      &failure))
-        throw writeFailure(failure.message);
+        throw writeFailure(failure);
     if (++m_batchRows >= PostgresBatchRows)
         finishBatch();
 }
 
 void TransactionIndexWriter::insertRow(const QVector<QVariant>& values)
 {
-    // Written as the driver writes a bound value of its own type: texts
-    // always quoted and escaped, whatever the column.
-    const QSqlDriver* driver = m_connection.database().driver();
-    QStringList literals;
-    for (const QVariant& value : values) {
-        QSqlField field(QString(), value.metaType());
-        field.setValue(value);
-        literals << driver->formatValue(field);
-    }
-    QSqlQuery insert(m_connection.database());
-    if (insert.exec(m_insertHead + QLatin1Char('(') + literals.join(QStringLiteral(", ")) +
-                    QLatin1Char(')')))
+    for (qsizetype i = 0; i < values.size(); ++i)
+        m_insert.bindValue(int(i), values.at(i));
+    if (m_insert.exec()) {
         ++m_counts.written;
-    else
-        ++m_counts.dropped;
+        return;
+    }
+    // A driver that names no SQLSTATE cannot tell the row's fault from the
+    // connection's: the row is dropped, and a lost connection fails the commit.
+    const QString state = db::sqlState(m_insert);
+    if (!state.isEmpty() && !refusedRow(state))
+        throw writeFailure(state, db::sqlErrorText(m_insert.lastError()));
+    ++m_counts.dropped;
 }
 
 void TransactionIndexWriter::savepoint(const QString& statement)
 {
     PostgresCopy::Failure failure;
     if (!m_copy->exec(statement, &failure))
-        throw writeFailure(failure.message);
+        throw writeFailure(failure);
 }
 
 void TransactionIndexWriter::finishBatch()
@@ -160,7 +194,7 @@ void TransactionIndexWriter::finishBatch()
         savepoint(QStringLiteral("ROLLBACK TO SAVEPOINT ") + kBatchSavepoint);
         savepoint(QStringLiteral("RELEASE SAVEPOINT ") + kBatchSavepoint);
         if (!refusedRow(failure.state))
-            throw writeFailure(failure.message);
+            throw writeFailure(failure);
         copyRowByRow();
     }
     m_batch.clear();
@@ -186,7 +220,7 @@ void TransactionIndexWriter::copyRowByRow()
         savepoint(QStringLiteral("ROLLBACK TO SAVEPOINT ") + kRowSavepoint);
         savepoint(QStringLiteral("RELEASE SAVEPOINT ") + kRowSavepoint);
         if (!refusedRow(failure.state))
-            throw writeFailure(failure.message);
+            throw writeFailure(failure);
         ++m_counts.dropped;
     }
 }
@@ -194,6 +228,7 @@ void TransactionIndexWriter::copyRowByRow()
 void TransactionIndexWriter::commit()
 {
     finishBatch();
+    m_insert = QSqlQuery();
     m_connection.commitTrans();
     m_inTransaction = false;
     m_done = true;
@@ -202,6 +237,7 @@ void TransactionIndexWriter::commit()
 void TransactionIndexWriter::abandon() noexcept
 {
     m_done = true;
+    m_insert = QSqlQuery();
     if (m_copy)
         m_copy->cancel();
     m_batch.clear();

@@ -3,6 +3,7 @@
 #include "indexwriter.h"
 #include "postgrescopy.h"
 
+#include <QSqlQuery>
 #include <memory>
 
 namespace vorsa {
@@ -16,8 +17,10 @@ namespace vorsa {
 // to a COPY, each COPY under a savepoint, so that a row the database refuses
 // (SQLSTATE class 22 or 23) is found by writing that batch row by row and
 // dropped without its neighbours. A transaction-level advisory lock keeps a
-// second build out. Other engines write one row per INSERT and drop every row
-// that fails.
+// second build out. Other engines write each row with one prepared INSERT;
+// a row the database refuses for its values (SQLSTATE class 22 or 23, or any
+// failure where the driver names no SQLSTATE) is dropped, any other failure
+// ends the build.
 class TransactionIndexWriter : public IndexWriter {
 public:
     TransactionIndexWriter(const QString& table, bool postgres);
@@ -39,7 +42,7 @@ private:
 
     bool m_postgres;
     Columns m_columns;
-    QString m_insertHead;    // "INSERT INTO t (a, b) VALUES "
+    QSqlQuery m_insert;      // other engines: "INSERT INTO t (a, b) VALUES (?, ?)"
     QString m_copyStatement; // "COPY t (a, b) FROM STDIN"
     std::unique_ptr<PostgresCopy> m_copy;
     QVector<QVariant> m_row;
