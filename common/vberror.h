@@ -13,6 +13,7 @@ constexpr int InvalidCall = 5;         // "Ungültiger Prozeduraufruf oder ungü
 constexpr int Overflow = 6;            // "Überlauf"
 constexpr int SubscriptOutOfRange = 9; // "Index außerhalb des gültigen Bereichs"
 constexpr int TypeMismatch = 13;       // "Typ unverträglich"
+constexpr int DllLoad = 48;            // "Fehler beim Laden der DLL"
 constexpr int InternalError = 51;      // "Interner Fehler"
 constexpr int FileNotFound = 53;       // "Datei nicht gefunden"
 constexpr int PathFileAccess = 75;     // "Fehler beim Zugriff auf Pfad/Datei"

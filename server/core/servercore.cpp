@@ -412,14 +412,21 @@ void ServerCore::ensureLine()
         return;
     LineContext context{m_settings.iniPath, m_env.programDir, m_env.reporter};
     const QString name = m_settings.line.isEmpty() ? QStringLiteral("SIM") : m_settings.line;
-    m_line = m_env.lineFactory(name, context);
+    // Said once: a line that is unknown or cannot be made (its module is
+    // missing, say) then fails at every restart without a word more.
+    try {
+        m_line = m_env.lineFactory(name, context);
+        if (!m_line)
+            m_env.reporter->reportError(
+                QStringLiteral("StartUp"), err::InvalidPropertyValue,
+                QStringLiteral("Die Leitung \"%1\" (Settings/Line) gibt es in diesem Programm "
+                               "nicht; bekannt sind SIM, SIP, CALLMONITOR und CAPI.")
+                    .arg(name));
+    } catch (const VbError& e) {
+        m_line.reset();
+        m_env.reporter->reportError(QStringLiteral("StartUp"), e);
+    }
     if (!m_line) {
-        // Said once: the line then fails at every restart without a word more.
-        m_env.reporter->reportError(
-            QStringLiteral("StartUp"), err::InvalidPropertyValue,
-            QStringLiteral("Die Leitung \"%1\" (Settings/Line) gibt es in diesem Programm nicht; "
-                           "bekannt sind SIM, SIP, CALLMONITOR und CAPI.")
-                .arg(name));
         m_line = std::make_unique<NullLine>();
         m_noLine = true;
     }

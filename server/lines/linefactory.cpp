@@ -1,12 +1,7 @@
 #include "linefactory.h"
 
 #include "callmonitorline.h"
-#ifdef VORSA_HAVE_SIP
-#include "sip/sipline.h"
-#endif
-#ifdef VORSA_HAVE_CAPI
-#include "capi/capiline.h"
-#endif
+#include "linemodule.h"
 
 namespace vorsa {
 
@@ -16,15 +11,9 @@ std::unique_ptr<IPhoneLine> createPhoneLine(const QString& kind, const LineConte
     if (k == u"CALLMONITOR")
         return std::make_unique<CallMonitorLine>(CallMonitorLine::Settings::read(context.iniFile),
                                                  context.reporter);
-#ifdef VORSA_HAVE_SIP
-    if (k == u"SIP")
-        return std::make_unique<SipLine>(SipLine::Settings::read(context.iniFile),
-                                         context.reporter);
-#endif
-#ifdef VORSA_HAVE_CAPI
-    if (k == u"CAPI")
-        return std::make_unique<CapiLine>(context.reporter);
-#endif
+    // Lines with libraries of their own come from modules, loaded only here.
+    if (k == u"SIP" || k == u"CAPI")
+        return createModuleLine(k, context);
     return createBuiltinLine(kind, context);
 }
 

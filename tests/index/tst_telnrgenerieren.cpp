@@ -439,10 +439,14 @@ void TestTelNrGenerieren::leftoverOfAKilledBuildIsDroppedOnOpening()
         con.execute("CREATE TABLE TTelefonNr_Neu (TelefonNr TEXT)");
         con.execute("INSERT INTO TTelefonNr_Neu VALUES ('halb')");
     }
-    // A build that runs now writes the table: it is no leftover.
-    FileLock running(SqliteIndexWriter::lockFileFor(folder.file("vorsa.db")));
+    // A build that runs now writes the table: it is no leftover. A killed
+    // build left its lock file, unlocked.
+    const QString lockFile = SqliteIndexWriter::lockFileFor(folder.file("vorsa.db"));
+    FileLock running(lockFile);
     if (buildRunning)
         QCOMPARE(running.tryLock(), FileLock::Result::Locked);
+    else
+        writeLines(lockFile, {"4242 andererhost"});
 
     if (opening == QLatin1String("window")) {
         RecordingIndexWindow window;

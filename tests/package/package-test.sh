@@ -75,6 +75,10 @@ for f in /usr/bin/VorsaSrv /usr/bin/vorsa-call /lib/systemd/system/$unit \
          /usr/share/man/man1/VorsaSrv.1.gz; do
   contains vorsa-server "$f"
 done
+# The line modules, where they were built.
+for m in "$build"/lib/*/vorsa/lines/*.so "$build"/lib/vorsa/lines/*.so; do
+  if [ -e "$m" ]; then contains vorsa-server "$libdir/vorsa/lines/$(basename "$m")"; fi
+done
 for f in /usr/bin/VorsaCl /usr/share/applications/vorsacl.desktop \
          /usr/share/icons/hicolor/16x16/apps/vorsacl.png /usr/share/icons/hicolor/256x256/apps/vorsacl.png \
          /usr/share/vorsa-client/icons/anrufer-unbekannt.png; do
@@ -144,6 +148,7 @@ if [ -d /run/systemd/system ]; then
   ! systemctl is-active --quiet $unit || fail "$unit läuft ohne Datenverbindung"
 fi
 VORSA_INSTALL_ROOT=/ "$installed_test" serverStartsFromItsUnitAndAnswersAClient \
+  serverLoadsTheSipLineFromItsModule \
   clientStartsInTheUsersFolderAndConnects reportProgramOffersReportsOnTheSessionBus customerProgramRuns
 
 step "Entfernen (purge)"

@@ -107,6 +107,7 @@ class InstalledTest : public QObject {
 private slots:
     void initTestCase();
     void serverStartsFromItsUnitAndAnswersAClient();
+    void serverLoadsTheSipLineFromItsModule();
     void clientStartsInTheUsersFolderAndConnects();
     void reportProgramOffersReportsOnTheSessionBus();
     void customerProgramRuns();
@@ -180,6 +181,45 @@ void InstalledTest::serverStartsFromItsUnitAndAnswersAClient()
     QVERIFY(server.waitForFinished(10000));
     QCOMPARE(server.exitStatus(), QProcess::NormalExit);
     QCOMPARE(server.exitCode(), 0);
+}
+
+void InstalledTest::serverLoadsTheSipLineFromItsModule()
+{
+    // Found relative to the installed program, wherever the root lies.
+    const QString module = installed(libDir() + QStringLiteral("/vorsa/lines/vorsa-line-sip.so"));
+    if (!QFileInfo::exists(module))
+        QSKIP("the SIP line was not built");
+    QTemporaryDir home;
+    QTemporaryDir folder;
+    const quint16 port = freePort();
+    const quint16 sipPort = freePort();
+    test::writeIni(folder.filePath(QStringLiteral("VorsaSrv.INI")),
+                   {"[Settings]", "Line=SIP", "SecCapiConnection=0",
+                    "LocalPort=" + QString::number(port), "[SIP]",
+                    "Listen=127.0.0.1:" + QString::number(sipPort), "[Table]",
+                    "SQL1.1=SELECT 'x' AS Name WHERE '/*CallingNr*/' = '1'", "Name=T", "[Feld1]",
+                    "FieldName=Name"});
+    test::writeIni(folder.filePath(QStringLiteral("udlVorsa.UDL")),
+                   {"[oledb]", "Provider=SQLite;Data Source=vorsa.db"});
+    QProcess server;
+    server.setProcessEnvironment(installedEnvironment(home.path()));
+    server.start(installed(QStringLiteral("/usr/bin/vorsasrvd")),
+                 {QStringLiteral("--dir"), folder.path()});
+    QVERIFY(server.waitForStarted(5000));
+    auto stopped = qScopeGuard([&] { stop(server); });
+    QByteArray said;
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     said += server.readAllStandardError();
+                     return said.contains("Server gestartet") ||
+                            server.state() == QProcess::NotRunning;
+                 },
+                 15000),
+             said.constData());
+    QVERIFY2(said.contains("startCAPI()=True  CAPI sofia-sip"), said.constData());
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(server.processId()));
+    QVERIFY(maps.open(QIODevice::ReadOnly));
+    QVERIFY(maps.readAll().contains(QFileInfo(module).canonicalFilePath().toUtf8()));
 }
 
 void InstalledTest::clientStartsInTheUsersFolderAndConnects()

@@ -7,6 +7,7 @@
 #include "transactionindexwriter.h"
 #include "vberror.h"
 
+#include <QFileInfo>
 #include <QSqlField>
 #include <QSqlRecord>
 
@@ -83,8 +84,13 @@ bool IndexWriter::dropLeftovers(const QString& connectionString, const QString& 
     bool dropped = false;
     ignoringErrors([&] {
         // Only the SQLite build leaves a table of its own behind; the
-        // transaction of a killed build on another engine ends with it.
-        if (db::dataLinkFromConnectionString(connectionString).driver == QLatin1String("QSQLITE"))
+        // transaction of a killed build on another engine ends with it. A
+        // killed build also leaves its lock file beside the database: without
+        // one there is nothing to drop, and the database is not opened (a
+        // server at its start then maps no database library yet).
+        const db::DataLink link = db::dataLinkFromConnectionString(connectionString);
+        if (link.driver == QLatin1String("QSQLITE") &&
+            QFileInfo::exists(SqliteIndexWriter::lockFileFor(link.databaseName)))
             dropped = SqliteIndexWriter::dropLeftover(connectionString, table);
     });
     return dropped;

@@ -79,8 +79,9 @@ struct LineContext {
 };
 
 // Creates the backend named by Settings/Line ("SIM", "SIP", "CALLMONITOR",
-// "CAPI"; compared ignoring case). Unknown names give no line: the server
-// says so and goes on with a line that cannot start.
+// "CAPI"; compared ignoring case). Unknown names give no line; a known line
+// that cannot be made (its module missing) throws a VbError saying why. Either
+// way the server says so and goes on with a line that cannot start.
 using LineFactory =
     std::function<std::unique_ptr<IPhoneLine>(const QString& kind, const LineContext&)>;
 
