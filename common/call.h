@@ -10,6 +10,9 @@ namespace vorsa {
 // order of the definitions (FieldDefinitions::emptyCall gives one to fill). A
 // value is text, a number, a date and time, or a database null.
 struct Call {
+    // The icon of a caller who was not identified, or withheld the number.
+    static constexpr int NotIdentifiedIcon = 3;
+
     int icon = 0;
     QList<QVariant> values;
 };

@@ -25,17 +25,22 @@ void IReporter::reportError(const QString& procedure, int number, const QString&
     message(errorText(procedure, description), errorTitle(number), MessageIcon::Warning);
 }
 
-bool guarded(IReporter& reporter, const QString& procedure, const std::function<void()>& body)
+bool guarded(IReporter& reporter, const QString& procedure, const std::function<void()>& body,
+             QString* error)
 {
+    const auto report = [&](const VbError& e) {
+        if (error)
+            *error = e.description();
+        reporter.reportError(procedure, e);
+    };
     try {
         body();
         return true;
     } catch (const VbError& e) {
-        reporter.reportError(procedure, e);
+        report(e);
     } catch (const std::exception& e) {
-        reporter.reportError(procedure, err::InternalError,
-                             QStringLiteral("Interner Fehler: ") +
-                                 QString::fromLocal8Bit(e.what()));
+        report(VbError(err::InternalError,
+                       QStringLiteral("Interner Fehler: ") + QString::fromLocal8Bit(e.what())));
     }
     return false;
 }

@@ -33,8 +33,9 @@ QString errorTitle(int number);
 
 // Runs body; a VbError (or any other exception, as 51 "Interner Fehler") is
 // reported under the procedure's name and ends the body. Returns true when the
-// body ran to its end.
-bool guarded(IReporter& reporter, const QString& procedure, const std::function<void()>& body);
+// body ran to its end; else the error's description goes to *error, if given.
+bool guarded(IReporter& reporter, const QString& procedure, const std::function<void()>& body,
+             QString* error = nullptr);
 
 // Runs body and swallows every error: for the steps that the system ignores.
 bool ignoringErrors(const std::function<void()>& body);

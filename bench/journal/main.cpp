@@ -1,7 +1,8 @@
 // Reloads a call journal of 1,000,000 entries into the server's call list
 // ("Aktualisieren" -> "Alles" and "Heute") with the default row limit and
 // without one, and prints the times and the longest time the window could
-// not react meanwhile.
+// not react meanwhile; then the same with the limit on a journal whose
+// entries lack a field (written before it existed) and hold odd short lines.
 // Usage: bench_journal [entries]
 #include "desktop.h"
 #include "iconlist.h"
@@ -86,7 +87,42 @@ int main(int argc, char** argv)
                          QStringLiteral("hh:mm  dd.mm.yy"));
     }
 
-    const auto run = [&](const QString& limit, const char* prefix) {
+    // A journal line of entry i; "odd": without the field Ort, and every
+    // seventh entry a short line of its number alone.
+    const auto entryLine = [](int i, bool odd) {
+        const QString day = QStringLiteral("%1.12.2026 %2:%3:%4")
+                                .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
+                                .arg(i / 3600 % 24, 2, 10, QLatin1Char('0'))
+                                .arg(i / 60 % 60, 2, 10, QLatin1Char('0'))
+                                .arg(i % 60, 2, 10, QLatin1Char('0'));
+        const QString number = QStringLiteral("0521%1").arg(i, 7, 10, QLatin1Char('0'));
+        if (!odd)
+            return QStringLiteral("*D*Icon=1;Datum=%1;Anrufer=%2;Name=Müller, Hans;"
+                                  "Strasse=Hauptstraße 5;Ort=Bielefeld;Versuche=0\r\n")
+                .arg(day, number)
+                .toLatin1();
+        if (i % 7 == 0)
+            return QStringLiteral("*D*Anrufer=%1\r\n").arg(number).toLatin1();
+        return QStringLiteral("*D*Icon=1;Datum=%1;Anrufer=%2;Name=Müller, Hans;"
+                              "Strasse=Hauptstraße 5;Versuche=0\r\n")
+            .arg(day, number)
+            .toLatin1();
+    };
+    const auto writeLog = [&](const QString& path, bool odd) {
+        QFile log(path);
+        log.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        QByteArray chunk;
+        for (int i = 0; i < entries; ++i) {
+            chunk += entryLine(i, odd);
+            if (chunk.size() > (1 << 20)) {
+                log.write(chunk);
+                chunk.clear();
+            }
+        }
+        log.write(chunk);
+    };
+
+    const auto run = [&](const QString& limit, const char* prefix, bool odd = false) {
         IniSchreiben(QStringLiteral("Settings"), QStringLiteral("MaxListenZeilen"), ini, limit);
         ServerCore::Environment env;
         LogReporter reporter;
@@ -98,28 +134,10 @@ int main(int argc, char** argv)
         env.icons = &icons;
         ServerCore core(env);
         core.Form_Load();
-        static bool written = false;
-        if (!written) {
-            written = true;
-            QFile log(core.settings().logFile);
-            log.open(QIODevice::Append);
-            QByteArray chunk;
-            for (int i = 0; i < entries; ++i) {
-                chunk += QStringLiteral("*D*Icon=1;Datum=%1.12.2026 %2:%3:%4;Anrufer=0521%5;"
-                                        "Name=Müller, Hans;Strasse=Hauptstraße 5;Ort=Bielefeld;"
-                                        "Versuche=0\r\n")
-                             .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
-                             .arg(i / 3600 % 24, 2, 10, QLatin1Char('0'))
-                             .arg(i / 60 % 60, 2, 10, QLatin1Char('0'))
-                             .arg(i % 60, 2, 10, QLatin1Char('0'))
-                             .arg(i, 7, 10, QLatin1Char('0'))
-                             .toLatin1();
-                if (chunk.size() > (1 << 20)) {
-                    log.write(chunk);
-                    chunk.clear();
-                }
-            }
-            log.write(chunk);
+        static int written = -1;
+        if (written != int(odd)) {
+            written = int(odd);
+            writeLog(core.settings().logFile, odd);
         }
         print(prefix, "reload_all", measure(core, [&] { core.mnuAlles_Click(); }));
         print(prefix, "reload_today", measure(core, [&] { core.mnuHeute_Click(); }));
@@ -128,5 +146,6 @@ int main(int argc, char** argv)
     std::printf("journal_entries=%d\n", entries);
     run(QStringLiteral("10000"), "");
     run(QStringLiteral("0"), "unlimited_");
+    run(QStringLiteral("10000"), "odd_", true);
     return 0;
 }

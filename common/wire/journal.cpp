@@ -1,10 +1,17 @@
 #include "journal.h"
 
+#include "win1252.h"
+
 namespace vorsa::journal {
 
-bool isEntry(const QString& line)
+std::optional<QString> message(QByteArrayView line)
 {
-    return line.startsWith(Marker);
+    static const QByteArray marker = toWin1252(Marker);
+    if (!line.startsWith(marker))
+        return std::nullopt;
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    return fromWin1252(line.sliced(marker.size()).toByteArray());
 }
 
 QString entryDate(const QString& message)

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
+#include <optional>
 
 namespace vorsa::journal {
 
@@ -12,8 +14,10 @@ inline QString entry(const QString& notification)
 {
     return Marker + notification;
 }
-// A line is a journal entry when it begins with "*D*".
-bool isEntry(const QString& line);
+// The message of a line of the call log as it stands in the file
+// (Windows-1252, with or without its line end) when the line is a journal
+// entry, one that begins with "*D*"; none otherwise.
+std::optional<QString> message(QByteArrayView line);
 // The ten characters that start six characters after the first "datum="
 // (ignoring case) of the message; without "datum=" those from position 5.
 QString entryDate(const QString& message);

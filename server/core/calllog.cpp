@@ -77,20 +77,15 @@ qint64 CallLog::readJournalPart(const QString& filter, qint64 offset, qint64 end
         throw VbError::fileNotFound(m_path);
     if (!file.open(QIODevice::ReadOnly) || !file.seek(offset))
         throw VbError::pathFileAccess(m_path);
-    const QByteArray marker = toWin1252(journal::Marker);
     qint64 position = offset;
     qint64 read = 0;
     while (position < end && read < budget && !file.atEnd()) {
-        QByteArray raw = file.readLine();
+        const QByteArray raw = file.readLine();
         position += raw.size();
         read += raw.size();
-        if (!raw.startsWith(marker))
-            continue;
-        while (raw.endsWith('\n') || raw.endsWith('\r'))
-            raw.chop(1);
-        const QString message = fromWin1252(raw.mid(marker.size()));
-        if (journal::selected(message, filter))
-            entry(message);
+        const std::optional<QString> message = journal::message(raw);
+        if (message && journal::selected(*message, filter))
+            entry(*message);
     }
     return position;
 }
@@ -104,15 +99,10 @@ void CallLog::readJournalBackward(const QString& filter, qint64 end,
         throw VbError::fileNotFound(m_path);
     if (!file.open(QIODevice::ReadOnly))
         throw VbError::pathFileAccess(m_path);
-    const QByteArray marker = toWin1252(journal::Marker);
     // One line of the file (with its line end); false when the reader is done.
     const auto line = [&](QByteArrayView raw) {
-        if (!raw.startsWith(marker))
-            return true;
-        while (raw.endsWith('\n') || raw.endsWith('\r'))
-            raw.chop(1);
-        const QString message = fromWin1252(raw.sliced(marker.size()).toByteArray());
-        return !journal::selected(message, filter) || entry(message);
+        const std::optional<QString> message = journal::message(raw);
+        return !message || !journal::selected(*message, filter) || entry(*message);
     };
     end = qMin(end, file.size());
     qint64 position = end;

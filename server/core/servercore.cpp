@@ -5,6 +5,7 @@
 #include "iconlist.h"
 #include "index/indexwriter.h"
 #include "ini.h"
+#include "journalreload.h"
 #include "logging.h"
 #include "net/tls.h"
 #include "reporter.h"
@@ -15,7 +16,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
+#include <limits>
 
 namespace vorsa {
 
@@ -27,10 +28,8 @@ const QString kSampleCallingNumber = QStringLiteral("0521123456");
 // before it goes out as not identified.
 constexpr int kCallLockWaitMs = 2000;
 constexpr int kCallSqliteCacheKb = 256;
-// How long the reload of the list works between two turns of the event loop.
-constexpr int kReloadSliceMs = 50;
-// How much of the call log the reload of every row reads at a time.
-constexpr qint64 kReloadReadBytes = 1024 * 1024;
+// Settings/SecDbConnect when missing or not usable.
+constexpr int kDefaultSecDbConnect = 3;
 // The newest lines the diagnostic list keeps (refused clients add to it).
 constexpr qsizetype kDebugListLines = 500;
 
@@ -67,7 +66,9 @@ QString resultText(const CallResult& result)
         text = QStringLiteral("keine Rufnummer, nicht erkannt");
         break;
     case CallResult::Kind::NoDatabase:
-        text = QStringLiteral("Datenbank nicht erreichbar, nicht erkannt");
+        text = result.lookupFailure.isEmpty()
+                   ? QStringLiteral("Datenbank nicht erreichbar, nicht erkannt")
+                   : QStringLiteral("nicht erkannt");
         break;
     case CallResult::Kind::NotFound:
         text = QStringLiteral("nicht erkannt");
@@ -81,26 +82,11 @@ QString resultText(const CallResult& result)
         text += QStringLiteral(", Fehler (%1 von %2 Meldungen gesendet)")
                     .arg(result.reported)
                     .arg(qMax(result.reported, result.records));
+    if (!result.lookupFailure.isEmpty())
+        text = QStringLiteral("Suche fehlgeschlagen (%1), ").arg(result.lookupFailure) + text;
     return text;
 }
 
-// Lets pending events run every kReloadSliceMs while long work goes on.
-class EventPoints {
-public:
-    EventPoints() { m_timer.start(); }
-    // True when events ran.
-    bool pass()
-    {
-        if (m_timer.elapsed() < kReloadSliceMs)
-            return false;
-        QCoreApplication::processEvents();
-        m_timer.restart();
-        return true;
-    }
-
-private:
-    QElapsedTimer m_timer;
-};
 } // namespace
 
 ServerCore::ServerCore(Environment environment, QObject* parent)
@@ -255,12 +241,12 @@ void ServerCore::EinlesenParameterAllgemein()
         s.amt = readWithMarker(QStringLiteral("Amt"), QStringLiteral("?"), QStringLiteral("?"), {});
         s.eigeneVorwahl =
             readWithMarker(QStringLiteral("EigeneVorwahl"), {}, {}, QStringLiteral("09876"));
-        // Text and number both keep their previous values when the text is
-        // not a number, so the lookup queries are not built on it.
+        // The text keeps its previous value when it is not a number, so the
+        // lookup queries are not built on it.
         const QString cutText =
             readWithMarker(QStringLiteral("LetzteStellenAbschneiden"), QStringLiteral("999"),
                            QStringLiteral("999"), QStringLiteral("3"));
-        s.cutDigits = numberSetting(QStringLiteral("LetzteStellenAbschneiden"), cutText);
+        numberSetting(QStringLiteral("LetzteStellenAbschneiden"), cutText);
         s.letzteStellenAbschneiden = cutText;
         s.secCapiConnection =
             numberSetting(QStringLiteral("SecCapiConnection"),
@@ -307,13 +293,26 @@ void ServerCore::EinlesenParameterAllgemein()
                                QStringLiteral("#//#"), QStringLiteral("10000")));
         });
         guarded(*m_env.reporter, QStringLiteral("EinlesenParameterAllgemein"), [&] {
-            s.secDbConnect =
-                countSetting(QStringLiteral("SecDbConnect"),
-                             readWithMarker(QStringLiteral("SecDbConnect"), QStringLiteral("#//#"),
-                                            QStringLiteral("#//#"), QStringLiteral("3")));
+            // A wait of no time would be no wait at all for the database
+            // library (it then waits for ever): it must be a second or more.
+            const QString text =
+                readWithMarker(QStringLiteral("SecDbConnect"), QStringLiteral("#//#"),
+                               QStringLiteral("#//#"), QString::number(kDefaultSecDbConnect));
+            const qint32 seconds = numberSetting(QStringLiteral("SecDbConnect"), text);
+            if (seconds < 1)
+                throw VbError(err::InvalidPropertyValue,
+                              QStringLiteral("Ungültiger Eigenschaftswert (SecDbConnect %1), es "
+                                             "gilt %2")
+                                  .arg(seconds)
+                                  .arg(kDefaultSecDbConnect));
+            s.secDbConnect = seconds;
         });
-        m_connection.setConnectTimeoutSec(s.secDbConnect);
     });
+    // Also when the settings were not read to their end (then the default):
+    // how long opening the database and each of its statements may take.
+    m_connection.setConnectTimeoutSec(m_settings.secDbConnect);
+    m_connection.setStatementTimeoutMs(
+        int(qMin<qint64>(qint64(m_settings.secDbConnect) * 1000, std::numeric_limits<int>::max())));
     readClientAccess();
 }
 
@@ -578,11 +577,16 @@ void ServerCore::handleIncomingCall(const QString& called, const QString& callin
     Q_UNUSED(extra);
     const CallResult result = m_callPath.handle(called, calling, m_env.clock(), connectionString(),
                                                 [this](const Call& call) { reportCall(call); });
-    if (lcCalls().isInfoEnabled())
-        qCInfo(lcCalls).noquote() << QStringLiteral("Anruf von %1 an %2: %3")
-                                         .arg(calling,
-                                              called.isEmpty() ? QStringLiteral("-") : called,
-                                              resultText(result));
+    // One line per call; a lookup that failed makes it a warning, so that
+    // it is seen also where the calls themselves are not logged.
+    const auto line = [&] {
+        return QStringLiteral("Anruf von %1 an %2: %3")
+            .arg(calling, called.isEmpty() ? QStringLiteral("-") : called, resultText(result));
+    };
+    if (!result.lookupFailure.isEmpty())
+        qCWarning(lcCalls).noquote() << line();
+    else if (lcCalls().isInfoEnabled())
+        qCInfo(lcCalls).noquote() << line();
 }
 
 void ServerCore::ISDNPhone_IncomingPhoneCall(const QString&, const QString&)
@@ -620,135 +624,30 @@ void ServerCore::mnuTest_Click()
 
 // ---------------------------------------------------------------- journal
 
-namespace {
-// Marks the keys of a line that set a value when the line is shown: "Icon"
-// (at the position of the field count) and the fields it names, up to an
-// "Icon" that is not a number, where showing the entry ends (false then).
-bool markNamed(QStringView line, const FieldDefinitions& fields, std::vector<bool>& named)
-{
-    const size_t iconKey = size_t(fields.size());
-    bool ended = false;
-    wire::forEachElement(line, [&](const wire::Element& e) {
-        if (ended || !e.hasValue)
-            return;
-        if (e.key == wire::IconKey) {
-            if (!ignoringErrors([&] { toInt16(e.value.toString()); })) {
-                ended = true;
-                return;
-            }
-            named[iconKey] = true;
-        } else if (const int i = fields.indexOf(e.key); i >= 0) {
-            named[size_t(i)] = true;
-        }
-    });
-    return !ended;
-}
-
-// The rows an entry gives: one per line, up to a line whose "Icon" is not a
-// number, which ends the entry.
-qsizetype entryRows(const QString& message)
-{
-    qsizetype rows = 0;
-    for (const QStringView line : QStringView(message).split(QLatin1Char('\r'))) {
-        bool faulty = false;
-        wire::forEachElement(line, [&](const wire::Element& e) {
-            if (!faulty && e.hasValue && e.key == wire::IconKey)
-                faulty = !ignoringErrors([&] { toInt16(e.value.toString()); });
-        });
-        if (faulty)
-            break;
-        ++rows;
-    }
-    return rows;
-}
-} // namespace
-
 void ServerCore::LogDateiEinlesenUndAnzeigen(const QString& filter)
 {
     const quint64 reload = ++m_reloads;
     // Events run while the journal is read: this reload ends without a word
     // when the server closes or a newer reload was asked for meanwhile.
-    const auto superseded = [&] { return m_unloaded || reload != m_reloads; };
+    const JournalReload::Superseded superseded = [&] { return m_unloaded || reload != m_reloads; };
     guarded(*m_env.reporter, QStringLiteral("LogDateiEinlesenUndAnzeigen"), [&] {
         m_callList.clear();
-        const qint64 end = m_log.journalEnd();
         const quint64 callsBefore = m_reportedCalls;
-        const int limit = m_settings.maxListenZeilen;
-        EventPoints events;
-        bool stopped = false;
-        // The entries to show, oldest first.
-        QStringList messages;
-        if (limit <= 0) {
-            for (qint64 offset = 0; offset < end && !stopped;) {
-                const qint64 from = offset;
-                offset = m_log.readJournalPart(filter, offset, end, kReloadReadBytes,
-                                               [&](const QString& m) { messages << m; });
-                if (offset == from)
-                    break; // the log got shorter meanwhile
-                stopped = events.pass() && superseded();
-            }
-        } else {
-            // From the end: the entries of the newest rows, then as many
-            // before them as decide the values the oldest shown line does not
-            // name itself (normally none: every entry names every field).
-            QStringList newestFirst;
-            qsizetype rows = 0;
-            std::vector<bool> decided;
-            qsizetype undecided = 0;
-            m_log.readJournalBackward(filter, end, [&](const QString& m) {
-                if (events.pass() && superseded()) {
-                    stopped = true;
-                    return false;
-                }
-                newestFirst << m;
-                if (rows < limit) {
-                    const qsizetype given = entryRows(m);
-                    rows += given;
-                    if (rows < limit)
-                        return true;
-                    // The oldest line that gives a row: what it does not set
-                    // comes from the entries before it.
-                    decided.assign(size_t(m_fields.size()) + 1, false);
-                    markNamed(QStringView(m).split(QLatin1Char('\r')).front(), m_fields, decided);
-                } else {
-                    for (const QStringView line : QStringView(m).split(QLatin1Char('\r'))) {
-                        if (!markNamed(line, m_fields, decided))
-                            break;
-                    }
-                }
-                undecided = std::count(decided.begin(), decided.end(), false);
-                return undecided > 0;
-            });
-            messages.reserve(newestFirst.size());
-            for (auto it = newestFirst.crbegin(); it != newestFirst.crend(); ++it)
-                messages << *it;
-        }
-        if (stopped)
+        const JournalReload journal(m_log, m_fields, *m_env.reporter);
+        const std::optional<QStringList> entries =
+            journal.entries(filter, m_settings.maxListenZeilen, superseded);
+        if (!entries)
             return;
-
         Call state =
             m_lastShown.values.size() == m_fields.size() ? m_lastShown : m_fields.emptyCall();
-        std::vector<CallListModel::Row> rows;
-        for (const QString& message : std::as_const(messages)) {
-            ownDataRows(message, state, rows);
-            if (events.pass() && superseded())
-                return;
-        }
-        m_callList.addOlderRows(std::move(rows));
+        std::optional<std::vector<CallListModel::Row>> rows =
+            journal.rows(*entries, state, m_callList, m_iconCount, superseded);
+        if (!rows)
+            return;
+        m_callList.addOlderRows(std::move(*rows));
         // The reloaded values are the last shown unless a call came meanwhile.
         if (m_reportedCalls == callsBefore)
             m_lastShown = state;
-    });
-}
-
-void ServerCore::ownDataRows(const QString& text, Call& state,
-                             std::vector<CallListModel::Row>& rows)
-{
-    guarded(*m_env.reporter, QStringLiteral("EigeneDatenAnzeigen"), [&] {
-        for (const QStringView line : QStringView(text).split(QLatin1Char('\r'))) {
-            wire::applyLine(line, m_fields, state);
-            rows.push_back(m_callList.rowOf(m_fields, state, m_iconCount));
-        }
     });
 }
 
@@ -757,7 +656,8 @@ void ServerCore::EigeneDatenAnzeigen(const QString& text)
     if (m_lastShown.values.size() != m_fields.size())
         m_lastShown = m_fields.emptyCall();
     std::vector<CallListModel::Row> rows;
-    ownDataRows(text, m_lastShown, rows);
+    JournalReload(m_log, m_fields, *m_env.reporter)
+        .appendRows(text, m_lastShown, m_callList, m_iconCount, rows);
     for (auto& row : rows)
         m_callList.addRow(std::move(row));
 }

@@ -131,8 +131,6 @@ private:
     // A call the call path reports: a row of the list, a line to every
     // client and the journal entry.
     void reportCall(const Call& call);
-    // EigeneDatenAnzeigen into `rows` (oldest first), from the values `state`.
-    void ownDataRows(const QString& text, Call& state, std::vector<CallListModel::Row>& rows);
     QString readWithMarker(const QString& key, const QString& readDefault, const QString& marker,
                            const QString& effective);
     // Who may connect and how: ListenAddress, ErlaubteClients and the TLS

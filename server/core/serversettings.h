@@ -14,7 +14,6 @@ struct ServerSettings {
     QString eigeneVorwahl;
     // As read; the queries take it as text. "0" until a number was read.
     QString letzteStellenAbschneiden = QStringLiteral("0");
-    int cutDigits = 0;
     int secCapiConnection = 0;
     int dateDiffSec = 0;
     int localPort = 0;
@@ -24,8 +23,8 @@ struct ServerSettings {
     QString line; // telephony backend: "SIM", "SIP", "CALLMONITOR", "CAPI"
     // The newest rows the window's call list keeps (0: every row).
     int maxListenZeilen = 10000;
-    // How long opening the database (PostgreSQL) may take before a call goes
-    // out without its lookup.
+    // How long opening the database (PostgreSQL), and each statement on it,
+    // may take before a call goes out without its lookup (1 or more).
     int secDbConnect = 3;
     // Who may connect, as read (clients/clientaccess.h holds what they mean).
     QString listenAddress;   // "" all addresses

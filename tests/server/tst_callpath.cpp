@@ -1,5 +1,6 @@
 // The road of one call through the server core: repeat window, normalisation,
 // lookup on a real SQLite file, icons, rows and journal lines.
+#include "pgcluster.h"
 #include "serverfixture.h"
 
 #include <QElapsedTimer>
@@ -11,6 +12,40 @@
 
 using namespace vorsa;
 using namespace vorsa::test;
+
+namespace {
+// The messages of the call log category while it lives; the others go on
+// to the test's own handler.
+class CallMessages {
+public:
+    struct Message {
+        QtMsgType type;
+        QString text;
+    };
+    CallMessages()
+    {
+        s_self = this;
+        m_previous = qInstallMessageHandler(handler);
+    }
+    ~CallMessages()
+    {
+        qInstallMessageHandler(m_previous);
+        s_self = nullptr;
+    }
+    QList<Message> messages;
+
+private:
+    static void handler(QtMsgType type, const QMessageLogContext& context, const QString& text)
+    {
+        if (qstrcmp(context.category, "vorsa.server.calls") == 0)
+            s_self->messages.append({type, text});
+        else if (s_self->m_previous)
+            s_self->m_previous(type, context, text);
+    }
+    inline static CallMessages* s_self = nullptr;
+    QtMessageHandler m_previous = nullptr;
+};
+} // namespace
 
 class TestCallPath : public QObject {
     Q_OBJECT
@@ -304,6 +339,10 @@ private slots:
         ServerFixture f;
         prepare(f);
         f.set("Table", "Icon", QStringLiteral("Art"));
+        // Booking is on: a caller without an icon counts as not identified
+        // and gets no ride (here any booking would fail, the rides table is
+        // missing, and say so).
+        f.set("Autobooking", "Aktiv", QStringLiteral("1"));
         f.load();
         f.line->ring({}, calling);
         QCOMPARE(f.reporter.procedures(), QStringList{QStringLiteral("ISDNPhone_IncomingCall")});
@@ -312,6 +351,9 @@ private slots:
         QVERIFY2(f.journal()[0].startsWith(QStringLiteral("*D*Icon=3;")),
                  qPrintable(f.journal()[0]));
         QCOMPARE(f.core->callList().rowCount(), 1);
+        f.reporter.clear();
+        f.line->ring({}, QStringLiteral("0521111")); // with an icon: booked
+        QCOMPARE(f.reporter.procedures(), QStringList{QStringLiteral("AutobookingFahrtAnlegen")});
     }
 
     // However the lookup fails, the call goes out and into the journal as one
@@ -366,7 +408,20 @@ private slots:
         }
 
         f.reporter.clear();
-        f.line->ring({}, QStringLiteral("0521222"));
+        {
+            // The administrator reads why, once, among the calls.
+            CallMessages log;
+            f.line->ring({}, QStringLiteral("0521222"));
+            QCOMPARE(log.messages.size(), 1);
+            QCOMPARE(log.messages[0].type, QtWarningMsg);
+            QCOMPARE(f.reporter.entries.size(), 1);
+            const QString why = f.reporter.entries[0].text.section(QStringLiteral("\r\n\r\n"), 1);
+            QVERIFY(!why.isEmpty());
+            QCOMPARE(
+                log.messages[0].text,
+                QStringLiteral("Anruf von 0521222 an -: Suche fehlgeschlagen (%1), nicht erkannt")
+                    .arg(why));
+        }
         QCOMPARE(f.reporter.procedures(), QStringList{procedure});
         QCOMPARE(f.journal().size(), 2);
         QCOMPARE(f.journal()[1], QStringLiteral("*D*Icon=3;Datum=06.12.2026 09:14:05;"
@@ -427,11 +482,27 @@ private slots:
         QVERIFY(f.journal().last().contains(QStringLiteral("Name=Hansa Filiale;")));
     }
 
+    void databaseServerThatDoesNotAnswerHoldsACallOnlyBriefly_data()
+    {
+        QTest::addColumn<QString>("secDbConnect");
+        QTest::addColumn<int>("fromMs");
+        QTest::addColumn<int>("toMs");
+        QTest::addColumn<QStringList>("said"); // at the load
+        QTest::newRow("2 s") << "2" << 1500 << 5000 << QStringList();
+        // No wait at all would be no limit for the database library: the
+        // default holds.
+        QTest::newRow("0: the default")
+            << "0" << 2500 << 6000 << QStringList{QStringLiteral("EinlesenParameterAllgemein")};
+    }
     void databaseServerThatDoesNotAnswerHoldsACallOnlyBriefly()
     {
         // A PostgreSQL server that takes the connection and never answers
         // (hung, or the network swallows its packets): the call waits for it
         // no longer than SecDbConnect seconds, then goes out unidentified.
+        QFETCH(QString, secDbConnect);
+        QFETCH(int, fromMs);
+        QFETCH(int, toMs);
+        QFETCH(QStringList, said);
         if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
             QSKIP("Qt's PostgreSQL driver is not installed");
         QTcpServer silent;
@@ -442,16 +513,85 @@ private slots:
                 "[oledb]\r\nProvider=PostgreSQL;Data Source=127.0.0.1;Location=vorsa;"
                 "User ID=vorsa;Port=" +
                     QByteArray::number(silent.serverPort()) + "\r\n");
-        f.set("Settings", "SecDbConnect", QStringLiteral("2"));
+        f.set("Settings", "SecDbConnect", secDbConnect);
         f.load();
+        QCOMPARE(f.reporter.procedures(), said);
+        if (!said.isEmpty()) {
+            QCOMPARE(f.reporter.entries[0].title, QStringLiteral("Fehler: 380"));
+            QCOMPARE(f.core->settings().secDbConnect, 3);
+            // Left as the administrator wrote it.
+            QCOMPARE(
+                IniLesen(QStringLiteral("Settings"), QStringLiteral("SecDbConnect"), f.ini(), {}),
+                secDbConnect);
+        }
+        f.reporter.clear();
         QElapsedTimer took;
         took.start();
         f.line->ring({}, QStringLiteral("0521111"));
         const qint64 ms = took.elapsed();
-        QVERIFY2(ms >= 1500 && ms < 5000, qPrintable(QString::number(ms)));
+        QVERIFY2(ms >= fromMs && ms < toMs, qPrintable(QString::number(ms)));
         QCOMPARE(f.reporter.procedures(), QStringList{QStringLiteral("AnruferSuchen")});
         QCOMPARE(f.journal().size(), 1);
         QVERIFY(f.journal().first().startsWith(QStringLiteral("*D*Icon=3;")));
+    }
+
+    void databaseServerThatStopsAnsweringHoldsACallOnlyBriefly()
+    {
+        // The database server has taken the connection and then hangs: a
+        // call waits for it a little longer than SecDbConnect, then goes out
+        // unidentified; the next call opens the connection afresh, and once
+        // the server answers again its callers are identified again.
+        PgCluster pg;
+        if (!pg.available())
+            QSKIP(qPrintable(pg.reason()));
+        QString error;
+        QVERIFY2(pg.createDatabase(QStringLiteral("calls"), &error), qPrintable(error));
+        QVERIFY(pg.run(QStringLiteral("calls"),
+                       QStringLiteral("CREATE TABLE Kunden (Nr TEXT, Name TEXT, Art INTEGER)")));
+        QVERIFY(pg.run(QStringLiteral("calls"),
+                       QStringLiteral("INSERT INTO Kunden VALUES ('0521111', 'Meier', 2)")));
+        ServerFixture f;
+        prepare(f, QStringLiteral("SELECT Name AS \"Name\", Art AS \"Art\" FROM Kunden "
+                                  "WHERE Nr LIKE '/*CallingNr*/'"));
+        pg.writeUdl(f.dir.filePath(QStringLiteral("udlVorsa.UDL")), QStringLiteral("calls"));
+        f.set("Settings", "SecDbConnect", QStringLiteral("1"));
+        f.load();
+        f.line->ring({}, QStringLiteral("0521111"));
+        QVERIFY2(f.reporter.entries.isEmpty(), qPrintable(f.reporter.procedures().join(',')));
+        QVERIFY(f.journal().last().contains(QStringLiteral("Name=Meier;")));
+
+        const auto ringTimed = [&] {
+            f.now = f.now.addSecs(60);
+            f.reporter.clear();
+            QElapsedTimer took;
+            took.start();
+            f.line->ring({}, QStringLiteral("0521111"));
+            return took.elapsed();
+        };
+        QVERIFY2(pg.freeze(&error), qPrintable(error));
+        // The kept connection: the statement is given up on.
+        qint64 ms = ringTimed();
+        QVERIFY2(ms >= 1000 && ms < 3500, qPrintable(QString::number(ms)));
+        QCOMPARE(f.reporter.procedures(), QStringList{QStringLiteral("clsSqlRs/Suchen")});
+        QVERIFY2(f.reporter.entries[0].text.contains(QStringLiteral("nicht innerhalb von 1.5 s")),
+                 qPrintable(f.reporter.entries[0].text));
+        QCOMPARE(f.journal().size(), 2);
+        QVERIFY(f.journal().last().startsWith(QStringLiteral("*D*Icon=3;")));
+        QVERIFY(f.journal().last().contains(QStringLiteral("Anrufer=0521111;")));
+        // A new connection to the server that still hangs (the database
+        // library waits two seconds at the least).
+        ms = ringTimed();
+        QVERIFY2(ms >= 1000 && ms < 4000, qPrintable(QString::number(ms)));
+        QCOMPARE(f.reporter.procedures(), QStringList{QStringLiteral("AnruferSuchen")});
+        QVERIFY(f.journal().last().startsWith(QStringLiteral("*D*Icon=3;")));
+
+        pg.thaw();
+        ms = ringTimed();
+        QVERIFY2(f.reporter.entries.isEmpty(), qPrintable(f.reporter.procedures().join(',')));
+        QVERIFY2(ms < 1500, qPrintable(QString::number(ms)));
+        QCOMPARE(f.journal().size(), 4);
+        QVERIFY(f.journal().last().startsWith(QStringLiteral("*D*Icon=1;")));
+        QVERIFY(f.journal().last().contains(QStringLiteral("Name=Meier;")));
     }
 
     void quoteInTheCallingNumberCannotChangeTheStatement()

@@ -82,12 +82,8 @@ private slots:
         QVERIFY(taken.listen(QHostAddress::Any, 0));
         IniSchreiben(QStringLiteral("Table"), QStringLiteral("Name"), ini, QStringLiteral("T"));
         // A free port unless the row is about the port.
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::Any, 0));
-        const quint16 freePort = probe.serverPort();
-        probe.close();
         IniSchreiben(QStringLiteral("Settings"), QStringLiteral("LocalPort"), ini,
-                     QString::number(freePort));
+                     QString::number(freePort()));
         IniSchreiben(QStringLiteral("Settings"), key, ini,
                      value == u"taken" ? QString::number(taken.serverPort()) : value);
 
@@ -185,7 +181,8 @@ private slots:
         QVERIFY(unit.open(QIODevice::ReadOnly));
         QString text = QString::fromUtf8(unit.readAll());
         QVERIFY(text.contains(QStringLiteral("/vorsasrvd --dir /var/lib/vorsa\n")));
-        for (const char* line : {"User=vorsa", "StateDirectory=vorsa", "Restart=on-failure"})
+        for (const char* line : {"User=vorsa", "StateDirectory=vorsa", "Restart=on-failure",
+                                 "RestartPreventExitStatus=1\n"})
             QVERIFY2(text.contains(QLatin1String(line)), line);
         const QString analyze = QStandardPaths::findExecutable(QStringLiteral("systemd-analyze"));
         if (analyze.isEmpty())

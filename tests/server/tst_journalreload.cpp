@@ -4,6 +4,7 @@
 #include "serverfixture.h"
 
 #include "ini.h"
+#include "journalreload.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -189,6 +190,38 @@ private slots:
             f.core->mnuHeute_Click();
             QCOMPARE(rows(f.core->callList()), today.mid(0, limit));
         }
+    }
+
+    void entriesThatLackAFieldKeepTheReloadBounded()
+    {
+        // Only the first entry names Name and Versuche; the thousands after
+        // it do not (written short, or before the fields existed). A reload
+        // within a row limit looks for such values no further back than
+        // LookbackEntries entries before its oldest row, not through the
+        // whole journal: beyond that they are those the list showed last.
+        ServerFixture f;
+        prepare(f, QStringLiteral("3"));
+        f.load();
+        const int count = 3 * JournalReload::LookbackEntries;
+        QStringList journal{entry(0)};
+        for (int i = 1; i <= count; ++i)
+            journal << QStringLiteral("Icon=1;Datum=06.12.2026 10:00:00;Anrufer=0521%1").arg(i);
+        writeJournal(f, journal);
+        auto& list = f.core->callList();
+        f.core->mnuAlles_Click();
+        QVERIFY(f.reporter.entries.isEmpty());
+        QCOMPARE(rows(list),
+                 (QStringList{QStringLiteral("0|06.12.2026 10:00:00|0521%1||").arg(count),
+                              QStringLiteral("0|06.12.2026 10:00:00|0521%1||").arg(count - 1),
+                              QStringLiteral("0|06.12.2026 10:00:00|0521%1||").arg(count - 2)}));
+        // Within that reach an entry before the oldest row gives its values,
+        // as a full read does.
+        journal.insert(journal.size() - JournalReload::LookbackEntries / 2,
+                       QStringLiteral("Icon=2;Name=Nah;Versuche=1"));
+        writeJournal(f, journal);
+        f.core->mnuAlles_Click();
+        QCOMPARE(rows(list).last(),
+                 QStringLiteral("0|06.12.2026 10:00:00|0521%1|Nah|1").arg(count - 2));
     }
 
     void callDuringAReloadStaysOnTop()

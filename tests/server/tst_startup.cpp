@@ -316,7 +316,9 @@ private slots:
         // Only the key itself is reported, not the queries built after it.
         QCOMPARE(f.reporter.procedures(),
                  QStringList{QStringLiteral("EinlesenParameterAllgemein")});
-        QCOMPARE(f.core->settings().cutDigits, 0);
+        QCOMPARE(f.core->settings().letzteStellenAbschneiden, QStringLiteral("0"));
+        QCOMPARE(f.core->queries().size(), 1);
+        QCOMPARE(f.core->queries().at(0).CutNr, 0);
     }
 
     void restartIntervalBeyondATimersRangeIsCountedOut()

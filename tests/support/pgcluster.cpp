@@ -15,6 +15,7 @@
 #include <QTcpServer>
 #include <QUuid>
 
+#include <csignal>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -181,8 +182,9 @@ void PgCluster::startWatchdog()
     const QString stop =
         isRoot() ? QStringLiteral("runuser -u postgres -- \"$2\"") : QStringLiteral("\"$2\"");
     const QString script =
-        QStringLiteral("while kill -0 \"$0\" 2>/dev/null; do sleep 1; done; ") + stop +
-        QStringLiteral(" -D \"$1/data\" -m immediate stop >/dev/null 2>&1; rm -rf \"$1\"");
+        QStringLiteral("while kill -0 \"$0\" 2>/dev/null; do sleep 1; done; "
+                       "[ -f \"$1/frozen.pids\" ] && kill -CONT $(cat \"$1/frozen.pids\"); ") +
+        stop + QStringLiteral(" -D \"$1/data\" -m immediate stop >/dev/null 2>&1; rm -rf \"$1\"");
     // Its output goes nowhere, so that it never holds the test's output open.
     QProcess watchdog;
     watchdog.setProgram(QStringLiteral("/bin/sh"));
@@ -195,8 +197,72 @@ void PgCluster::startWatchdog()
     watchdog.startDetached();
 }
 
+QString PgCluster::frozenList() const
+{
+    return m_dir->filePath(QStringLiteral("frozen.pids"));
+}
+
+bool PgCluster::freeze(QString* error)
+{
+    const auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        thaw();
+        return false;
+    };
+    if (!m_running)
+        return fail(m_reason);
+    QFile pidFile(m_dir->filePath(QStringLiteral("data/postmaster.pid")));
+    if (!pidFile.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("postmaster.pid fehlt"));
+    const qint64 postmaster = pidFile.readLine().trimmed().toLongLong();
+    if (postmaster <= 0)
+        return fail(QStringLiteral("postmaster.pid ohne Prozessnummer"));
+    // The postmaster first, so that it starts no process meanwhile; then
+    // its children (the backends and the server's helpers).
+    QList<qint64> pids{postmaster};
+    const QStringList entries =
+        QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& entry : entries) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        if (!number)
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (name) state ppid ...": the name may hold blanks and brackets.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> after = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (after.size() > 1 && after.at(1).toLongLong() == postmaster)
+            pids << pid;
+    }
+    QFile list(frozenList());
+    if (!list.open(QIODevice::WriteOnly))
+        return fail(QStringLiteral("%1 kann nicht geschrieben werden").arg(list.fileName()));
+    for (const qint64 pid : pids)
+        list.write(QByteArray::number(pid) + ' ');
+    list.close();
+    for (const qint64 pid : pids) {
+        if (::kill(pid_t(pid), SIGSTOP) != 0 && pid == postmaster)
+            return fail(QStringLiteral("SIGSTOP an %1 ist gescheitert").arg(pid));
+        m_frozen << pid;
+    }
+    return true;
+}
+
+void PgCluster::thaw()
+{
+    for (const qint64 pid : std::as_const(m_frozen))
+        ::kill(pid_t(pid), SIGCONT);
+    m_frozen.clear();
+    if (m_dir)
+        QFile::remove(frozenList());
+}
+
 void PgCluster::stop()
 {
+    thaw();
     if (!m_running) {
         return;
     }

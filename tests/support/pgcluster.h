@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QTemporaryDir>
 #include <memory>
@@ -48,6 +49,13 @@ public:
     // Runs one statement as the superuser in a database (settings, checks).
     bool run(const QString& database, const QString& statement, QString* error = nullptr);
 
+    // Stops the server and every process of it (SIGSTOP), as a server that
+    // hangs: its connections stay up, nothing answers. thaw() lets them go on;
+    // the destructor (and the watchdog of a test that crashed) thaws a frozen
+    // server before it stops it.
+    bool freeze(QString* error = nullptr);
+    void thaw();
+
     // The init string of a data-link file for a database of this cluster,
     // over TCP, or over the socket folder when viaSocket is true.
     QString initString(const QString& database, bool viaSocket = false) const;
@@ -63,8 +71,10 @@ private:
     bool copyTemplate(const QString& data, QString* output);
     void startWatchdog();
     void stop();
+    QString frozenList() const;
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    QList<qint64> m_frozen;
     QString m_bin;
     int m_port = 0;
     bool m_running = false;

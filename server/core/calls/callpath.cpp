@@ -5,15 +5,13 @@
 #include "fielddefinitions.h"
 #include "lookup/callingnumber.h"
 #include "lookup/lookupqueries.h"
+#include "memory.h"
 #include "reporter.h"
 #include "serversettings.h"
 #include "vberror.h"
 #include "wire/protocol.h"
 
 #include <limits>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 namespace vorsa {
 
@@ -40,9 +38,7 @@ bool RepeatWindow::repeat(const QString& number, const QDateTime& nowUtc, int wi
     // to the system.
     if (m_byNumber.capacity() >= 4096 && m_byNumber.size() * 8 < m_byNumber.capacity()) {
         m_byNumber.squeeze();
-#ifdef __GLIBC__
-        malloc_trim(0);
-#endif
+        returnFreedMemory();
     }
     const auto held = m_byNumber.constFind(number);
     if (held != m_byNumber.cend()) {
@@ -120,13 +116,13 @@ void CallPath::copyCurrentRecord(Call& call, const clsSqlRs& query) const
         set(call, query.Rs.fieldName(i), query.Rs.value(i));
 }
 
-int CallPath::iconFor(const Call& call, int records) const
+std::optional<int> CallPath::iconFor(const Call& call, int records) const
 {
     // An icon field value that gives no icon number (empty, not a number, or
-    // a sum beyond 16 bits) is said, and the call still goes out, as one that
-    // could not be identified by its icon.
-    int icon = 3;
-    guarded(m_reporter, QStringLiteral("ISDNPhone_IncomingCall"), [&] {
+    // a sum beyond 16 bits) is said; the caller then goes out as one that
+    // could not be identified.
+    int icon = Call::NotIdentifiedIcon;
+    const bool chosen = guarded(m_reporter, QStringLiteral("ISDNPhone_IncomingCall"), [&] {
         if (records >= 2 && m_settings.beiDoppelFragezeichen) {
             icon = 2;
         } else if (const QString& iconField = m_queries.iconField(); !iconField.isEmpty()) {
@@ -140,6 +136,8 @@ int CallPath::iconFor(const Call& call, int records) const
             icon = 1;
         }
     });
+    if (!chosen)
+        return std::nullopt;
     return icon;
 }
 
@@ -150,7 +148,7 @@ void CallPath::notIdentified(Call call, const QString& calling, const QStringLis
     set(call, QStringLiteral("Versuche"), 0);
     for (const QString& column : columns)
         set(call, column, kNotFound);
-    call.icon = 3;
+    call.icon = Call::NotIdentifiedIcon;
     ++result.reported;
     report(call);
 }
@@ -175,7 +173,7 @@ CallResult CallPath::handle(const QString& called, const QString& calling, const
             result.kind = CallResult::Kind::Hidden;
             set(call, QStringLiteral("Anrufer"), QStringLiteral("Amt"));
             set(call, QStringLiteral("Versuche"), 0);
-            call.icon = 3;
+            call.icon = Call::NotIdentifiedIcon;
             ++result.reported;
             report(call);
             return;
@@ -193,6 +191,7 @@ CallResult CallPath::handle(const QString& called, const QString& calling, const
 
         clsSqlRs* query =
             m_queries.AnruferSuchen(number, m_connection, connectionString, m_settings.platzhalter);
+        result.lookupFailure = m_queries.lastFailure();
         // No database (already said): the call still goes out and into the
         // journal, as one that could not be identified.
         if (!query) {
@@ -214,8 +213,10 @@ CallResult CallPath::handle(const QString& called, const QString& calling, const
         set(call, QStringLiteral("Versuche"), query->AnzahlVersuche);
         if (query->RecordCount == 1) {
             copyCurrentRecord(call, *query);
-            call.icon = iconFor(call, 1);
-            if (m_booking.msn.isEmpty() || m_booking.msn == called)
+            const std::optional<int> icon = iconFor(call, 1);
+            call.icon = icon.value_or(Call::NotIdentifiedIcon);
+            // A caller without an icon is not identified: no ride for him.
+            if (icon && (m_booking.msn.isEmpty() || m_booking.msn == called))
                 m_autobooking.AutobookingFahrtAnlegen(*query, m_connection, connectionString,
                                                       m_booking);
             ++result.reported;
@@ -227,7 +228,8 @@ CallResult CallPath::handle(const QString& called, const QString& calling, const
         while (!query->Rs.eof()) {
             Call candidate = call;
             copyCurrentRecord(candidate, *query);
-            candidate.icon = iconFor(candidate, query->RecordCount);
+            candidate.icon =
+                iconFor(candidate, query->RecordCount).value_or(Call::NotIdentifiedIcon);
             ++result.reported;
             report(candidate);
             query->Rs.moveNext();

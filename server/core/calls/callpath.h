@@ -8,6 +8,7 @@
 #include <QString>
 #include <functional>
 #include <list>
+#include <optional>
 
 namespace vorsa {
 
@@ -65,6 +66,8 @@ struct CallResult {
     int records = 0;     // records found
     int reported = 0;    // calls handed on
     bool failed = false; // an error ended the handling (it was said)
+    // Why the lookup failed, in part or whole (said); empty when it did not.
+    QString lookupFailure;
 };
 
 // The road of one incoming call from the line to the calls it reports: the
@@ -100,7 +103,9 @@ public:
 private:
     void set(Call& call, const QString& field, const QVariant& value) const;
     void copyCurrentRecord(Call& call, const clsSqlRs& query) const;
-    int iconFor(const Call& call, int records) const;
+    // The icon of an identified caller; none when the icon field gives no
+    // icon number (said).
+    std::optional<int> iconFor(const Call& call, int records) const;
     void notIdentified(Call call, const QString& calling, const QStringList& columns,
                        const Report& report, CallResult& result) const;
 

@@ -2,6 +2,7 @@
 
 #include "calllog.h"
 #include "logging.h"
+#include "memory.h"
 #include "net/socketerror.h"
 #include "net/tls.h"
 #include "reporter.h"
@@ -20,9 +21,6 @@
 #include <optional>
 #include <sys/socket.h>
 #include <unistd.h>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 namespace vorsa {
 
@@ -46,14 +44,6 @@ QHostAddress peerAddressOf(qintptr descriptor)
     if (::getpeername(int(descriptor), reinterpret_cast<sockaddr*>(&address), &length) != 0)
         return {};
     return QHostAddress(reinterpret_cast<const sockaddr*>(&address));
-}
-
-// Freed socket buffers go back to the system, not only to the heap.
-void returnFreedMemory()
-{
-#ifdef __GLIBC__
-    malloc_trim(0);
-#endif
 }
 } // namespace
 

@@ -13,6 +13,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <atomic>
+#include <limits>
 #include <poll.h>
 #include <sys/stat.h>
 
@@ -27,6 +28,9 @@ constexpr int sqliteBusyTimeoutMs = 10000;
 // How long opening a PostgreSQL connection may take, unless the connection
 // says otherwise.
 constexpr int postgresConnectTimeoutSec = 10;
+// How much longer than its statement limit a statement is waited for on the
+// client side: a server that is alive ends it itself within that time.
+constexpr std::chrono::milliseconds statementGraceMs{500};
 
 // Whether an idle PostgreSQL connection is still up. Nothing arrives on an
 // idle connection unless its server ends it (a restart, an administrator)
@@ -61,6 +65,16 @@ void removeConnection(const QString& name)
 }
 
 } // namespace
+
+VbError noAnswer(const detail::ConnectionState& state, const QString& statement)
+{
+    return VbError::database(
+        QStringLiteral("Die Datenbank \"%1\" hat nicht innerhalb von %2 s geantwortet; die "
+                       "Verbindung wird neu aufgebaut [Anweisung: %3]")
+            .arg(state.description)
+            .arg(QString::number(double(state.statementLimit.count()) / 1000.0, 'g', 3),
+                 statement));
+}
 
 QString sqlErrorText(const QSqlError& error)
 {
@@ -150,6 +164,8 @@ void Connection::open(const DataLink& link)
                 QString options = QStringLiteral("-c client_min_messages=warning");
                 if (m_lockWaitMs >= 0)
                     options += QStringLiteral(" -c lock_timeout=%1").arg(m_lockWaitMs);
+                if (m_statementTimeoutMs > 0)
+                    options += QStringLiteral(" -c statement_timeout=%1").arg(m_statementTimeoutMs);
                 // A connection that stays open hears within a minute and a half
                 // when its server has gone (keepalives), and a statement sent to
                 // a server that no longer answers fails after the connect
@@ -160,8 +176,9 @@ void Connection::open(const DataLink& link)
                                       .arg(m_connectTimeoutSec >= 0 ? m_connectTimeoutSec
                                                                     : postgresConnectTimeoutSec);
                 if (m_connectTimeoutSec > 0)
-                    connect +=
-                        QStringLiteral(";tcp_user_timeout=%1").arg(m_connectTimeoutSec * 1000);
+                    connect += QStringLiteral(";tcp_user_timeout=%1")
+                                   .arg(qMin<qint64>(qint64(m_connectTimeoutSec) * 1000,
+                                                     std::numeric_limits<int>::max()));
                 db.setConnectOptions(connect + QStringLiteral(";options='%1'").arg(options));
             }
         }
@@ -193,6 +210,16 @@ void Connection::open(const DataLink& link)
     m_state->driver = link.driver;
     m_state->description = description;
     m_state->open = true;
+    if (m_statementTimeoutMs > 0 && link.driver == QLatin1String("QPSQL")) {
+        const LibPq* pq = libpq();
+        PGconn* pg = postgresHandle(database());
+        if (pq && pg) {
+            m_state->socket = pq->PQsocket(pg);
+            m_state->statementLimit =
+                std::chrono::milliseconds(m_statementTimeoutMs) + statementGraceMs;
+            m_state->watchdog = std::make_shared<StatementWatchdog>();
+        }
+    }
     m_udlPath = link.udlPath;
     m_udlStamp = m_udlPath.isEmpty() ? FileStamp{} : stampOf(m_udlPath);
     m_sqlitePath = link.driver == QLatin1String("QSQLITE") ? link.databaseName : QString();
@@ -270,7 +297,11 @@ int Connection::execute(const QString& statement)
     requireOpen("Ausführen einer Anweisung");
     const QString mapped = mapStatement(statement);
     QSqlQuery query(database());
-    if (!query.exec(mapped)) {
+    StatementDeadline deadline = m_state->deadline();
+    const bool ok = query.exec(mapped);
+    if (deadline.end())
+        throw noAnswer(*m_state, statement);
+    if (!ok) {
         throw VbError::database(
             QStringLiteral("Die SQL-Anweisung konnte nicht ausgeführt werden: %1 [Anweisung: %2]")
                 .arg(sqlErrorText(query.lastError()), statement));

@@ -53,6 +53,13 @@ public:
     // that went away), from the next open. Unset (-1): 10 s to connect, the
     // system's own limit for sent data.
     void setConnectTimeoutSec(int seconds) { m_connectTimeoutSec = seconds; }
+    // How long one statement may take, from the next open (PostgreSQL; -1,
+    // the default: no limit). The server ends a slower statement itself
+    // (statement_timeout); one that no longer answers at all (stopped, hung)
+    // is given up on the client side half a second later: the statement
+    // fails and the connection is lost (isOpen() stays true until close(),
+    // isCurrent() is false), so its owner opens it afresh.
+    void setStatementTimeoutMs(int ms) { m_statementTimeoutMs = ms; }
     // The most memory SQLite keeps of the file's pages for this connection,
     // from the next open (-1: SQLite's default of 2 MB).
     void setSqliteCacheKb(int kb) { m_sqliteCacheKb = kb; }
@@ -98,6 +105,7 @@ private:
     int m_cursorLocation = adUseClient;
     int m_lockWaitMs = -1;
     int m_connectTimeoutSec = -1;
+    int m_statementTimeoutMs = -1;
     int m_sqliteCacheKb = -1;
 
     // What the open connection was made from, to tell when it is stale.

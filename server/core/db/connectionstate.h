@@ -1,7 +1,11 @@
 #pragma once
 
+#include "statementwatchdog.h"
+#include "vberror.h"
+
 #include <QList>
 #include <QString>
+#include <memory>
 
 namespace vorsa::db::detail {
 
@@ -21,6 +25,17 @@ struct ConnectionState {
     QString description; // for messages
     bool open = false;
     QList<ConnectionUser*> users;
+    // Statements that the server does not answer within statementLimit are
+    // ended on the client side (PostgreSQL with a statement limit only).
+    std::shared_ptr<StatementWatchdog> watchdog;
+    int socket = -1;
+    std::chrono::milliseconds statementLimit{0};
+
+    // The watch over one statement on this connection.
+    StatementDeadline deadline() const
+    {
+        return StatementDeadline(watchdog.get(), socket, statementLimit);
+    }
 
     void attach(ConnectionUser* user)
     {
@@ -32,3 +47,8 @@ struct ConnectionState {
 };
 
 } // namespace vorsa::db::detail
+
+namespace vorsa::db {
+// The failure of a statement that the server did not answer within its limit.
+VbError noAnswer(const detail::ConnectionState& state, const QString& statement);
+} // namespace vorsa::db

@@ -229,7 +229,11 @@ struct Recordset::Impl : detail::ConnectionUser {
         QSqlQuery query(db);
         query.setForwardOnly(true);
         const QString mapped = mapStatement(statement);
-        if (!query.exec(mapped)) {
+        StatementDeadline deadline = connection->deadline();
+        const bool ok = query.exec(mapped);
+        if (deadline.end())
+            throw noAnswer(*connection, statement);
+        if (!ok) {
             throw VbError::database(
                 QStringLiteral("Die Abfrage konnte nicht ausgeführt werden: %1 [Anweisung: %2]")
                     .arg(sqlErrorText(query.lastError()), statement));
@@ -248,6 +252,8 @@ struct Recordset::Impl : detail::ConnectionUser {
         for (const QString& name : std::as_const(names))
             byExact.insert(name, byName.value(name.toLower()));
         if (query.isSelect()) {
+            // Rows of a large result come in pieces while they are read.
+            StatementDeadline reading = connection->deadline();
             while (query.next()) {
                 QVector<QVariant> row(count);
                 for (int i = 0; i < count; ++i) {
@@ -256,6 +262,8 @@ struct Recordset::Impl : detail::ConnectionUser {
                 shareRepeatedTexts(row);
                 rows.append(std::move(row));
             }
+            if (reading.end())
+                throw noAnswer(*connection, statement);
             if (query.lastError().isValid()) {
                 throw VbError::database(
                     QStringLiteral("Die Abfrage konnte nicht gelesen werden: %1 [Anweisung: %2]")
@@ -301,7 +309,10 @@ struct Recordset::Impl : detail::ConnectionUser {
         }
         table = tableForDriver(written, db.driver());
         const QString catalogued = tableForCatalogue(table, db);
+        StatementDeadline deadline = connection->deadline();
         tableRecord = db.record(catalogued);
+        if (tableRecord.isEmpty() && deadline.end())
+            throw noAnswer(*connection, statement);
         if (tableRecord.isEmpty()) {
             throw VbError::database(
                 QStringLiteral("Die Tabelle \"%1\" für neue Datensätze wurde nicht gefunden "
@@ -320,6 +331,8 @@ struct Recordset::Impl : detail::ConnectionUser {
         for (const QString& name : std::as_const(tableNames))
             tableByExact.insert(name, tableByName.value(name.toLower()));
         const QSqlIndex key = db.primaryIndex(catalogued);
+        if (deadline.end())
+            throw noAnswer(*connection, statement);
         primaryKey = key.count() == 1 ? key.fieldName(0) : QString();
         isSqlite = db.driverName() == QLatin1String("QSQLITE");
         direct = isSqlite;
@@ -439,7 +452,14 @@ struct Recordset::Impl : detail::ConnectionUser {
         for (int i = 0; i < pendingValues.size(); ++i) {
             insert.bindValue(i, pendingValues.at(i));
         }
-        if (!insert.exec()) {
+        StatementDeadline deadline = connection->deadline();
+        const bool ok = insert.exec();
+        if (deadline.end()) {
+            text = insert.lastQuery();
+            inserts.erase(it);
+            throw noAnswer(*connection, text);
+        }
+        if (!ok) {
             const QString failure = sqlErrorText(insert.lastError());
             text = insert.lastQuery();
             inserts.erase(it);

@@ -39,7 +39,12 @@ void clsSqlRs::setCutNr(const QString& text)
 QString clsSqlRs::statementFor(const QString& cCallingNr, const QString& cPlatzhalter,
                                int cut) const
 {
-    const QString number = withoutControlCharacters(cCallingNr);
+    return attemptStatement(withoutControlCharacters(cCallingNr), cPlatzhalter, cut);
+}
+
+QString clsSqlRs::attemptStatement(const QString& number, const QString& cPlatzhalter,
+                                   int cut) const
+{
     const qsizetype keep = number.size() - cut;
     if (keep < 0)
         throw VbError::invalidCall();
@@ -54,28 +59,32 @@ QString clsSqlRs::statementFor(const QString& cCallingNr, const QString& cPlatzh
 void clsSqlRs::Suchen(const QString& cCallingNr, const QString& cPlatzhalter, db::Connection& con,
                       IReporter& reporter)
 {
-    lastSearchFailed = !guarded(reporter, QStringLiteral("clsSqlRs/Suchen"), [&] {
-        AnzahlVersuche = 0;
-        RecordCount = 0;
-        const QString number = withoutControlCharacters(cCallingNr);
-        for (int i = 0; i <= CutNr; ++i) {
-            if (!callingnumber::cutAllowed(number, i))
-                break;
-            const QString statement = statementFor(cCallingNr, cPlatzhalter, i);
-            if (Rs.isOpen())
-                Rs.close();
-            Rs.open(statement, con, db::CursorType::Static, db::LockType::ReadOnly);
-            columnNames.clear();
-            for (int c = 0; c < Rs.fieldCount(); ++c)
-                columnNames << Rs.fieldName(c);
-            if (Rs.recordCount() >= 1) {
-                AnzahlVersuche = i;
-                break;
+    lastError.clear();
+    lastSearchFailed = !guarded(
+        reporter, QStringLiteral("clsSqlRs/Suchen"),
+        [&] {
+            AnzahlVersuche = 0;
+            RecordCount = 0;
+            const QString number = withoutControlCharacters(cCallingNr);
+            for (int i = 0; i <= CutNr; ++i) {
+                if (!callingnumber::cutAllowed(number, i))
+                    break;
+                const QString statement = attemptStatement(number, cPlatzhalter, i);
+                if (Rs.isOpen())
+                    Rs.close();
+                Rs.open(statement, con, db::CursorType::Static, db::LockType::ReadOnly);
+                columnNames.clear();
+                for (int c = 0; c < Rs.fieldCount(); ++c)
+                    columnNames << Rs.fieldName(c);
+                if (Rs.recordCount() >= 1) {
+                    AnzahlVersuche = i;
+                    break;
+                }
             }
-        }
-        Rs.disconnect();
-        RecordCount = Rs.recordCount();
-    });
+            Rs.disconnect();
+            RecordCount = Rs.recordCount();
+        },
+        &lastError);
 }
 
 } // namespace vorsa

@@ -34,8 +34,9 @@ public:
     // search fails, so that a call that could not be identified still shows
     // the columns of one that was not found.
     QStringList columnNames;
-    // Whether the last search ended on an error.
+    // Whether the last search ended on an error, and its description.
     bool lastSearchFailed = false;
+    QString lastError;
 
     // One search. Reports its own errors as "[clsSqlRs/Suchen]"; the counts then
     // stay as far as they were set. Shortened attempts keep at least
@@ -49,6 +50,10 @@ public:
     // doubled, in place of every "/*CallingNr*/". A number shorter than the cut
     // fails with 5.
     QString statementFor(const QString& cCallingNr, const QString& cPlatzhalter, int cut) const;
+
+private:
+    // statementFor with the control characters already removed.
+    QString attemptStatement(const QString& number, const QString& cPlatzhalter, int cut) const;
 };
 
 // The calling number as it may go into a statement: control characters removed.

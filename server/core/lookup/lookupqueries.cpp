@@ -72,12 +72,14 @@ clsSqlRs* LookupQueries::AnruferSuchen(const QString& number, db::Connection& co
     // longer reaches what the data link names (the file changed, the
     // database file was replaced, its server ended the connection) is opened
     // afresh, so every lookup searches the database as it is now.
+    m_failure.clear();
     if (con.isOpen() && !con.isCurrent())
         ignoringErrors([&] { con.close(); });
     // A database that cannot be opened is said; the call goes on without it.
     if (!con.isOpen())
-        guarded(m_reporter, QStringLiteral("AnruferSuchen"),
-                [&] { con.open(connectionString, QString(), QString()); });
+        guarded(
+            m_reporter, QStringLiteral("AnruferSuchen"),
+            [&] { con.open(connectionString, QString(), QString()); }, &m_failure);
     if (!con.isOpen())
         return nullptr;
 
@@ -89,6 +91,8 @@ clsSqlRs* LookupQueries::AnruferSuchen(const QString& number, db::Connection& co
     bool failed = false;
     for (const auto& query : m_queries) {
         ignoringErrors([&] { query->Suchen(number, platzhalter, con, m_reporter); });
+        if (query->lastSearchFailed && !failed)
+            m_failure = query->lastError;
         failed = failed || query->lastSearchFailed;
         if (query->RecordCount == 1 && query->AnzahlVersuche == 0) {
             chosen = query.get();

@@ -41,6 +41,10 @@ public:
     clsSqlRs* AnruferSuchen(const QString& number, db::Connection& con,
                             const QString& connectionString, const QString& platzhalter);
 
+    // Why the last lookup failed, in part or whole (the first error, already
+    // said); empty when it did not.
+    const QString& lastFailure() const { return m_failure; }
+
     // The columns a call shows as "***" when its caller was not identified
     // without a result to take them from (no lookup, or a failed one): those
     // the first query read last.
@@ -71,6 +75,7 @@ private:
     QString m_iconField;
     QString m_tableName;
     QString m_orderBy;
+    QString m_failure;
 };
 
 } // namespace vorsa
