@@ -107,6 +107,9 @@ private slots:
         QTest::newRow("short form is no network")
             << "192.168.1"
             << "192.168.1.5" << false << QStringList{"192.168.1"};
+        QTest::newRow("leading zeros are no address")
+            << "192.168.1.010, 0177.0.0.1/8"
+            << "192.168.1.8" << false << QStringList{"192.168.1.010", "0177.0.0.1/8"};
         QTest::newRow("bad entries left out")
             << "10.0.0.300/8, 10.0.0.0/33, zentrale, 10.0.0.0/8"
             << "10.1.2.3" << true << QStringList{"10.0.0.300/8", "10.0.0.0/33", "zentrale"};

@@ -43,8 +43,11 @@ qint64 steadyMs()
 
 bool parseAddress(const QString& text, QHostAddress* address)
 {
+    // Four decimal numbers without leading zeros: the address parser of the
+    // system reads "010" as octal 8, so "192.168.1.010" would name .8, not
+    // the .10 the administrator meant.
     static const QRegularExpression dotted(
-        QStringLiteral("^[0-9]{1,3}\\.[0-9]{1,3}\\.[0-9]{1,3}\\.[0-9]{1,3}$"));
+        QStringLiteral("^(0|[1-9][0-9]{0,2})(\\.(0|[1-9][0-9]{0,2})){3}$"));
     if (!text.contains(QLatin1Char(':')) && !dotted.match(text).hasMatch())
         return false;
     QHostAddress parsed;

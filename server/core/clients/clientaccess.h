@@ -14,7 +14,8 @@ namespace vorsa {
 
 // An IPv4 address in its four dotted numbers or an IPv6 address, without a
 // scope: the short forms a C library takes ("192.168.1" for 192.168.0.1)
-// are no address here.
+// and numbers with leading zeros (octal to it: "010" is 8) are no address
+// here.
 bool parseAddress(const QString& text, QHostAddress* address);
 
 // The addresses and networks clients may connect from: a comma-separated
