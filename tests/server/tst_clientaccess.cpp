@@ -321,6 +321,12 @@ private slots:
     {
         ServerFixture f;
         copyCertificates(f);
+        // A key any user may read is said, not refused.
+        QVERIFY(QFile::setPermissions(f.dir.filePath(QStringLiteral("server.key")),
+                                      QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ReadOther));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral(
+                                               "server\\.key\" ist für alle Benutzer")));
         ServerCore& core = loadWith(f, {{"TLS", QStringLiteral("1")},
                                         {"TLSZertifikat", QStringLiteral("server.pem")},
                                         {"TLSSchluessel", QStringLiteral("server.key")}});
@@ -336,6 +342,7 @@ private slots:
         QTRY_COMPARE(plain->state(), QAbstractSocket::UnconnectedState);
         QCOMPARE(plain->readAll(), tls::protocolVersionAlert());
         QCOMPARE(countContaining(core.debugList(), QStringLiteral("spricht ohne TLS")), 1);
+        QCOMPARE(countContaining(core.debugList(), QStringLiteral("für alle Benutzer")), 1);
         QVERIFY(f.reporter.entries.isEmpty());
     }
 
