@@ -6,6 +6,7 @@
 #include "testcertificates.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QSslSocket>
 #include <QTcpSocket>
@@ -128,6 +129,36 @@ private slots:
         const AllowList list = AllowList::parse(setting, &bad);
         QCOMPARE(list.admits(QHostAddress(client)), admitted);
         QCOMPARE(bad, malformed);
+    }
+
+    void refusalLogSaysOncePerMinuteAndStaysSmall()
+    {
+        qint64 now = 0;
+        RefusalLog log([&] { return now; });
+        const QString key = QStringLiteral("fd00::1 nicht in ErlaubteClients");
+        int unsaid = -1;
+        QVERIFY(log.shouldSay(key, &unsaid));
+        QCOMPARE(unsaid, 0);
+        now += RefusalLog::QuietMs - 1;
+        QVERIFY(!log.shouldSay(key));
+        now += 1;
+        QVERIFY(log.shouldSay(key, &unsaid));
+        QCOMPARE(unsaid, 1);
+
+        // A flood from ever new addresses: the remembered ones are capped,
+        // and each further attempt costs no search through them.
+        const auto address = [](int i) { return QStringLiteral("fd01::%1").arg(i, 0, 16); };
+        for (int i = 1; i < RefusalLog::MaxKeys; ++i)
+            QVERIFY(log.shouldSay(address(i)));
+        now += 1;
+        QElapsedTimer timer;
+        timer.start();
+        for (int i = RefusalLog::MaxKeys; i < RefusalLog::MaxKeys + 20000; ++i)
+            QVERIFY(!log.shouldSay(address(i)));
+        QVERIFY2(timer.elapsed() < 100, qPrintable(QString::number(timer.elapsed())));
+        // Once the first ones are a minute old, new addresses are said again.
+        now += RefusalLog::QuietMs;
+        QVERIFY(log.shouldSay(address(0)));
     }
 
     void refusedClientGetsNoSlotAndNoByte()

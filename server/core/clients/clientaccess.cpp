@@ -105,10 +105,21 @@ bool RefusalLog::shouldSay(const QString& key, int* unsaid)
         return true;
     }
     if (m_said.size() >= MaxKeys) {
-        for (auto old = m_said.begin(); old != m_said.end();)
-            old = now - old->at >= QuietMs ? m_said.erase(old) : std::next(old);
-        if (m_said.size() >= MaxKeys)
+        if (now < m_noneExpiresBefore)
             return false;
+        qint64 oldest = now;
+        for (auto old = m_said.begin(); old != m_said.end();) {
+            if (now - old->at >= QuietMs) {
+                old = m_said.erase(old);
+            } else {
+                oldest = qMin(oldest, old->at);
+                ++old;
+            }
+        }
+        if (m_said.size() >= MaxKeys) {
+            m_noneExpiresBefore = oldest + QuietMs;
+            return false;
+        }
     }
     m_said.insert(key, Said{now, 0});
     if (unsaid)

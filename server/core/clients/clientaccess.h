@@ -68,6 +68,10 @@ private:
     };
     Clock m_clock;
     QHash<QString, Said> m_said;
+    // While every remembered key is younger than a minute: the earliest time
+    // one of them can be forgotten. Until then a full map is not searched,
+    // so that a flood from ever new addresses costs no more per attempt.
+    qint64 m_noneExpiresBefore = 0;
 };
 
 } // namespace vorsa
