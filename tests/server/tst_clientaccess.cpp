@@ -101,6 +101,9 @@ private slots:
                                        << "192.168.1.99" << true << none;
         QTest::newRow("IPv6 network, blanks") << " 10.0.0.0/8 , fd00::/8 "
                                               << "fd12:3456::1" << true << none;
+        QTest::newRow("IPv4 network in IPv6 form, IPv4-only socket")
+            << "::ffff:192.168.1.0/120"
+            << "192.168.1.7" << true << none;
         QTest::newRow("IPv6 loopback") << "::1/128"
                                        << "::1" << true << none;
         QTest::newRow("IPv6 entry, IPv4 client") << "::1/128"
@@ -114,6 +117,9 @@ private slots:
         QTest::newRow("bad entries left out")
             << "10.0.0.300/8, 10.0.0.0/33, zentrale, 10.0.0.0/8"
             << "10.1.2.3" << true << QStringList{"10.0.0.300/8", "10.0.0.0/33", "zentrale"};
+        QTest::newRow("a signed prefix is no prefix")
+            << "10.0.0.0/-0"
+            << "192.168.1.7" << false << QStringList{"10.0.0.0/-0"};
         QTest::newRow("only a bad entry: no one")
             << "zentrale"
             << "127.0.0.1" << false << QStringList{"zentrale"};

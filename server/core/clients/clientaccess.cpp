@@ -10,23 +10,41 @@ namespace {
 // One entry: an address alone (the whole address) or a network with its
 // prefix length. QHostAddress::parseSubnet would take "192.168.1" for a /24;
 // an administrator writing an address means that one address.
+// An IPv4 network written in its IPv6 form (::ffff:192.168.1.0/120) is
+// that IPv4 network: it then also admits clients of a socket that listens
+// on IPv4 only.
+QPair<QHostAddress, int> asIpv4IfMapped(const QHostAddress& address, int length)
+{
+    if (address.protocol() != QAbstractSocket::IPv6Protocol || length < 96)
+        return {address, length};
+    const Q_IPV6ADDR bytes = address.toIPv6Address();
+    for (int i = 0; i < 10; ++i) {
+        if (bytes[i] != 0)
+            return {address, length};
+    }
+    if (bytes[10] != 0xff || bytes[11] != 0xff)
+        return {address, length};
+    return {QHostAddress(address.toIPv4Address()), length - 96};
+}
+
 std::optional<QPair<QHostAddress, int>> parseEntry(const QString& entry)
 {
     const qsizetype slash = entry.indexOf(QLatin1Char('/'));
     QHostAddress address;
     if (!parseAddress(slash < 0 ? entry : entry.left(slash).trimmed(), &address))
         return std::nullopt;
-    if (slash < 0) {
-        const bool v4 = address.protocol() == QAbstractSocket::IPv4Protocol;
-        return QPair<QHostAddress, int>(address, v4 ? 32 : 128);
-    }
-    const QString prefix = entry.mid(slash + 1).trimmed();
-    bool number = false;
-    const int length = prefix.toInt(&number);
     const int longest = address.protocol() == QAbstractSocket::IPv4Protocol ? 32 : 128;
-    if (!number || length < 0 || length > longest || prefix.startsWith(QLatin1Char('+')))
+    if (slash < 0)
+        return asIpv4IfMapped(address, longest);
+    // Digits only: "-0" would be read as 0, a network of every address.
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,3}$"));
+    const QString prefix = entry.mid(slash + 1).trimmed();
+    if (!digits.match(prefix).hasMatch())
         return std::nullopt;
-    return QPair<QHostAddress, int>(address, length);
+    const int length = prefix.toInt();
+    if (length > longest)
+        return std::nullopt;
+    return asIpv4IfMapped(address, length);
 }
 
 qint64 steadyMs()
