@@ -16,6 +16,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <limits>
 
 namespace vorsa {
@@ -389,8 +390,18 @@ void ServerCore::readClientAccess()
                                              "der Server kein Client-Zertifikat prüfen."));
             return;
         }
-        access.tls = tls::serverConfiguration(file("TLSZertifikat", s.tlsZertifikat),
-                                              file("TLSSchluessel", s.tlsSchluessel), clientCa);
+        const tls::PemFile key = file("TLSSchluessel", s.tlsSchluessel);
+        access.tls =
+            tls::serverConfiguration(file("TLSZertifikat", s.tlsZertifikat), key, clientCa);
+        // Said, not refused: anyone on this machine could read the key.
+        if (QFileInfo(key.path).permissions() & QFileDevice::ReadOther) {
+            const QString text =
+                QStringLiteral("Der Schlüssel TLSSchluessel \"%1\" ist für alle Benutzer dieses "
+                               "Rechners lesbar (chmod 600 setzen).")
+                    .arg(QDir::toNativeSeparators(key.path));
+            qCWarning(lcServer).noquote() << text;
+            addDebug(text);
+        }
         // Said, not refused: the administrator may be renewing it.
         const QDateTime expiry = access.tls->localCertificate().expiryDate();
         if (expiry < QDateTime::currentDateTimeUtc())

@@ -48,6 +48,9 @@ void ClientStartupTest::firstStartWritesEverySettingAndTheFixedColumns()
     QCOMPARE(ini(f, "Settings", "TopmostByCall"), QStringLiteral("1"));
     QCOMPARE(ini(f, "Settings", "TopmostSec"), QStringLiteral("3"));
     QCOMPARE(ini(f, "Settings", "AutoStart"), QStringLiteral("<none>"));
+    QCOMPARE(ini(f, "Settings", "TLS"), QStringLiteral("0"));
+    for (const char* key : {"TLSZertifizierungsstelle", "TLSZertifikat", "TLSSchluessel"})
+        QCOMPARE(ini(f, "Settings", key), QString());
     QCOMPARE(f.client->settings().TopmostSec, 3);
     QVERIFY(f.client->menus().immerImVordergrundChecked);
     QVERIFY(f.client->menus().beiAnrufInVordergrundChecked);

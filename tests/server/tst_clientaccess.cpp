@@ -6,6 +6,7 @@
 #include "testcertificates.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QSslSocket>
 #include <QTcpSocket>
@@ -100,6 +101,9 @@ private slots:
                                        << "192.168.1.99" << true << none;
         QTest::newRow("IPv6 network, blanks") << " 10.0.0.0/8 , fd00::/8 "
                                               << "fd12:3456::1" << true << none;
+        QTest::newRow("IPv4 network in IPv6 form, IPv4-only socket")
+            << "::ffff:192.168.1.0/120"
+            << "192.168.1.7" << true << none;
         QTest::newRow("IPv6 loopback") << "::1/128"
                                        << "::1" << true << none;
         QTest::newRow("IPv6 entry, IPv4 client") << "::1/128"
@@ -107,9 +111,15 @@ private slots:
         QTest::newRow("short form is no network")
             << "192.168.1"
             << "192.168.1.5" << false << QStringList{"192.168.1"};
+        QTest::newRow("leading zeros are no address")
+            << "192.168.1.010, 0177.0.0.1/8"
+            << "192.168.1.8" << false << QStringList{"192.168.1.010", "0177.0.0.1/8"};
         QTest::newRow("bad entries left out")
             << "10.0.0.300/8, 10.0.0.0/33, zentrale, 10.0.0.0/8"
             << "10.1.2.3" << true << QStringList{"10.0.0.300/8", "10.0.0.0/33", "zentrale"};
+        QTest::newRow("a signed prefix is no prefix")
+            << "10.0.0.0/-0"
+            << "192.168.1.7" << false << QStringList{"10.0.0.0/-0"};
         QTest::newRow("only a bad entry: no one")
             << "zentrale"
             << "127.0.0.1" << false << QStringList{"zentrale"};
@@ -125,6 +135,36 @@ private slots:
         const AllowList list = AllowList::parse(setting, &bad);
         QCOMPARE(list.admits(QHostAddress(client)), admitted);
         QCOMPARE(bad, malformed);
+    }
+
+    void refusalLogSaysOncePerMinuteAndStaysSmall()
+    {
+        qint64 now = 0;
+        RefusalLog log([&] { return now; });
+        const QString key = QStringLiteral("fd00::1 nicht in ErlaubteClients");
+        int unsaid = -1;
+        QVERIFY(log.shouldSay(key, &unsaid));
+        QCOMPARE(unsaid, 0);
+        now += RefusalLog::QuietMs - 1;
+        QVERIFY(!log.shouldSay(key));
+        now += 1;
+        QVERIFY(log.shouldSay(key, &unsaid));
+        QCOMPARE(unsaid, 1);
+
+        // A flood from ever new addresses: the remembered ones are capped,
+        // and each further attempt costs no search through them.
+        const auto address = [](int i) { return QStringLiteral("fd01::%1").arg(i, 0, 16); };
+        for (int i = 1; i < RefusalLog::MaxKeys; ++i)
+            QVERIFY(log.shouldSay(address(i)));
+        now += 1;
+        QElapsedTimer timer;
+        timer.start();
+        for (int i = RefusalLog::MaxKeys; i < RefusalLog::MaxKeys + 20000; ++i)
+            QVERIFY(!log.shouldSay(address(i)));
+        QVERIFY2(timer.elapsed() < 100, qPrintable(QString::number(timer.elapsed())));
+        // Once the first ones are a minute old, new addresses are said again.
+        now += RefusalLog::QuietMs;
+        QVERIFY(log.shouldSay(address(0)));
     }
 
     void refusedClientGetsNoSlotAndNoByte()
@@ -318,6 +358,12 @@ private slots:
     {
         ServerFixture f;
         copyCertificates(f);
+        // A key any user may read is said, not refused.
+        QVERIFY(QFile::setPermissions(f.dir.filePath(QStringLiteral("server.key")),
+                                      QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ReadOther));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral(
+                                               "server\\.key\" ist für alle Benutzer")));
         ServerCore& core = loadWith(f, {{"TLS", QStringLiteral("1")},
                                         {"TLSZertifikat", QStringLiteral("server.pem")},
                                         {"TLSSchluessel", QStringLiteral("server.key")}});
@@ -333,6 +379,7 @@ private slots:
         QTRY_COMPARE(plain->state(), QAbstractSocket::UnconnectedState);
         QCOMPARE(plain->readAll(), tls::protocolVersionAlert());
         QCOMPARE(countContaining(core.debugList(), QStringLiteral("spricht ohne TLS")), 1);
+        QCOMPARE(countContaining(core.debugList(), QStringLiteral("für alle Benutzer")), 1);
         QVERIFY(f.reporter.entries.isEmpty());
     }
 

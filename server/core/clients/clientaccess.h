@@ -14,7 +14,8 @@ namespace vorsa {
 
 // An IPv4 address in its four dotted numbers or an IPv6 address, without a
 // scope: the short forms a C library takes ("192.168.1" for 192.168.0.1)
-// are no address here.
+// and numbers with leading zeros (octal to it: "010" is 8) are no address
+// here.
 bool parseAddress(const QString& text, QHostAddress* address);
 
 // The addresses and networks clients may connect from: a comma-separated
@@ -67,6 +68,10 @@ private:
     };
     Clock m_clock;
     QHash<QString, Said> m_said;
+    // While every remembered key is younger than a minute: the earliest time
+    // one of them can be forgotten. Until then a full map is not searched,
+    // so that a flood from ever new addresses costs no more per attempt.
+    qint64 m_noneExpiresBefore = 0;
 };
 
 } // namespace vorsa
