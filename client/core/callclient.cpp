@@ -130,6 +130,9 @@ void CallClient::Form_Load(const std::function<void()>& restorePlacement)
             m_statusText = m_settings.statusText();
             emit statusTextChanged(m_statusText);
         }
+        // Right after the general settings: whatever fails later in the
+        // load, a connect never goes out unencrypted where TLS is set.
+        m_settings.EinlesenTls(m_reporter);
         emit menusChanged(); // the check marks follow the options just read
         m_fields.EinlesenDatenfelder(m_settings.gstrINIFile, m_reporter);
         m_iconCount = EinlesenIcons(m_settings.gstrINIFile, m_programDir, m_icons, m_reporter);
@@ -138,7 +141,6 @@ void CallClient::Form_Load(const std::function<void()>& restorePlacement)
         ListView1Aufbauen();
         m_foreground.VordergrundSetzen(m_settings.Topmost);
         m_autoReconnect = m_settings.readAutoReconnect();
-        m_settings.EinlesenTls(m_reporter);
         if (m_settings.autoStart())
             mnuVerbinden_Click();
     });
