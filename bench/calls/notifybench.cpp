@@ -45,21 +45,9 @@
 #endif
 
 using namespace vorsa;
+using test::residentKb;
 
 namespace {
-
-// Resident memory of a process in kB, from /proc.
-qint64 residentKb(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
 
 // CPU time of a process in ns as the kernel accounts it, all threads
 // (schedstat: time on a CPU, in ns).

@@ -9,6 +9,7 @@
 //                [--slow 5] [--greedy 5]
 
 #include "benchdata.h"
+#include "serverprocess.h"
 #include "testfiles.h"
 
 #include <QCommandLineParser>
@@ -31,22 +32,10 @@
 
 using namespace vorsa;
 using test::freePort;
+using test::residentKb;
 using test::writeIni;
 
 namespace {
-
-// Resident memory of a process in kB, from /proc.
-qint64 residentKb(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
 
 void wait(int ms)
 {

@@ -11,6 +11,18 @@
 
 namespace vorsa::test {
 
+qint64 residentKb(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
 ServerProcess::ServerProcess(QString programDir, QString program)
     : m_programDir(std::move(programDir)), m_program(std::move(program))
 {

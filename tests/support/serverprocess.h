@@ -8,6 +8,9 @@
 
 namespace vorsa::test {
 
+// Resident memory of a process in kB (VmRSS from /proc), -1 when unknown.
+qint64 residentKb(qint64 pid);
+
 // A server without a window in a process of its own, on a program folder the
 // test has prepared: started, rung through its simulated line (Line=SIM),
 // connected to by clients, and stopped with SIGTERM at the end.

@@ -90,6 +90,8 @@ QString tableForCatalogue(const QString& table, const QSqlDatabase& db)
     return parts.join(QLatin1Char('.'));
 }
 
+} // namespace
+
 bool isIntegerType(QMetaType type)
 {
     switch (type.id()) {
@@ -106,8 +108,6 @@ bool isIntegerType(QMetaType type)
         return false;
     }
 }
-
-} // namespace
 
 QVariant valueForColumn(const QVariant& value, QMetaType columnType)
 {

@@ -81,4 +81,7 @@ private:
 // null value becomes a null of the column's type.
 QVariant valueForColumn(const QVariant& value, QMetaType columnType);
 
+// Whether values of the type are whole numbers (of any width and sign).
+bool isIntegerType(QMetaType type);
+
 } // namespace vorsa::db

@@ -1,6 +1,7 @@
 #include "postgrescopy.h"
 
 #include "db/libpq.h"
+#include "db/recordset.h"
 #include <QDateTime>
 
 namespace vorsa {
@@ -152,19 +153,13 @@ void PostgresCopy::appendLine(QByteArray& out, const QVector<QVariant>& values)
             out += "\\N";
             continue;
         }
+        if (db::isIntegerType(v.metaType())) {
+            out += v.toByteArray();
+            continue;
+        }
         switch (v.typeId()) {
         case QMetaType::Bool:
             out += v.toBool() ? 't' : 'f';
-            break;
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong:
-        case QMetaType::Short:
-        case QMetaType::UShort:
-        case QMetaType::Long:
-        case QMetaType::ULong:
-            out += v.toByteArray();
             break;
         case QMetaType::Double:
             out += QByteArray::number(v.toDouble(), 'g', 17);
