@@ -23,16 +23,11 @@ bool isYes(const QVariant& value)
 {
     if (value.isNull())
         return false;
+    if (db::isIntegerType(value.metaType()))
+        return value.toLongLong() != 0;
     switch (value.typeId()) {
     case QMetaType::Bool:
         return value.toBool();
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-        return value.toLongLong() != 0;
     case QMetaType::Double:
     case QMetaType::Float:
         return value.toDouble() != 0.0;
